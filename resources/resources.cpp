@@ -1,0 +1,1 @@
+// Holds the compiled resources; nothing of its own.

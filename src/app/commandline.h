@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QStringList>
+
+namespace CommandLine {
+
+// The command-line string as one text, everything after the program's name: the arguments
+// joined by single blanks (the shell has already taken the quotes off a path with blanks).
+QString join(const QStringList &arguments);
+
+// What start-up and a second start open: the string with every double quote removed.
+QString withoutQuotes(const QString &commandLine);
+
+} // namespace CommandLine

@@ -1,0 +1,262 @@
+#include "form1.h"
+
+#include "dialogs.h"
+#include "favoritesstore.h"
+#include "form1layout.h"
+#include "pageset.h"
+#include "tabstrip.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+
+namespace {
+
+constexpr int twipsPerPixel = 15;
+
+int px(int twips)
+{
+    return (twips >= 0 ? twips + twipsPerPixel / 2 : twips - twipsPerPixel / 2) / twipsPerPixel;
+}
+
+QRect pxRect(int left, int top, int width, int height)
+{
+    return QRect(px(left), px(top), px(width), px(height));
+}
+
+// "微软雅黑" is asked for; where it is missing the desktop's CJK font stands in.
+QFont uiFont(qreal points, const QString &family = QStringLiteral("微软雅黑"), bool bold = false)
+{
+    QFont font;
+    font.setFamilies({family, QStringLiteral("Microsoft YaHei"), QStringLiteral("Noto Sans CJK SC"),
+                      QStringLiteral("WenQuanYi Micro Hei")});
+    font.setPointSizeF(points);
+    font.setBold(bold);
+    return font;
+}
+
+QPushButton *button(QWidget *parent, const char *name, const QString &caption, const QRect &geometry)
+{
+    auto *b = new QPushButton(caption, parent);
+    b->setObjectName(QLatin1String(name));
+    b->setGeometry(geometry);
+    b->setFocusPolicy(Qt::StrongFocus);
+    return b;
+}
+
+} // namespace
+
+Form1::Form1(const QString &programFolder, BrowserFactory factory, Dialogs &dialogs, QWidget *parent)
+    : QWidget(parent)
+    , m_programFolder(programFolder)
+    , m_dialogs(dialogs)
+    , m_store(std::make_unique<FavoritesStore>(programFolder))
+    , m_factory(std::move(factory))
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Kovalis"));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/kovalis.svg")));
+    setBackgroundRole(QPalette::Dark);
+    setAutoFillBackground(true);
+    createControls();
+    resize(px(9810), px(6855));
+}
+
+Form1::~Form1() = default;
+
+void Form1::createControls()
+{
+    for (int i = 1; i <= 13; ++i)
+        ImageList1.append(QIcon(QStringLiteral(":/icons/image%1.svg").arg(i, 2, 10, QLatin1Char('0'))));
+
+    StatusBar1 = new QStatusBar(this);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setSizeGripEnabled(false);
+    m_statusPanel = new QLabel(StatusBar1);
+    m_statusPanel->setObjectName(QStringLiteral("StatusPanel1"));
+    m_statusPanel->setMinimumWidth(px(1440));
+    StatusBar1->addWidget(m_statusPanel, 1);
+
+    Picture2 = new QWidget(this);
+    Picture2->setObjectName(QStringLiteral("Picture2"));
+    Picture2->setGeometry(pxRect(0, 1260, 8565, 5310));
+
+    Picture1 = new QWidget(this);
+    Picture1->setObjectName(QStringLiteral("Picture1"));
+    Picture1->setGeometry(pxRect(0, 405, 9810, 850));
+    Picture1->setAutoFillBackground(true);
+
+    Command8 = button(Picture1, "Command8", QStringLiteral("前进"), pxRect(6000, 480, 735, 255));
+    Command8->setIcon(ImageList1.at(11));
+    Command8->setFont(uiFont(6.75));
+    Command8->hide();
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(800);
+    connect(Timer1, &QTimer::timeout, Timer1, &QTimer::stop);
+    Timer1->start();
+
+    Command5 = button(Picture1, "Command5", QStringLiteral("×"), pxRect(6720, 480, 255, 255));
+    Command5->setFont(uiFont(12));
+    Command5->setToolTip(QStringLiteral("关闭网页"));
+
+    TabStrip1 = new TabStrip(Picture1);
+    TabStrip1->setObjectName(QStringLiteral("TabStrip1"));
+    TabStrip1->setGeometry(pxRect(0, 480, 6735, 495));
+    TabStrip1->setToolTip(QStringLiteral("双击关闭"));
+    TabStrip1->addTab(QString());
+    TabStrip1->installEventFilter(this);
+
+    Text1 = new QLineEdit(Picture1);
+    Text1->setObjectName(QStringLiteral("Text1"));
+    Text1->setGeometry(pxRect(840, 60, 3975, 270));
+    Text1->setFont(uiFont(9));
+    Text1->installEventFilter(this);
+
+    Command6 = button(Picture1, "Command6", QStringLiteral("搜索"), pxRect(5880, 0, 1095, 375));
+    Command6->setToolTip(QStringLiteral("百度搜索"));
+    Command6->setFont(uiFont(12));
+
+    Command2 = button(Picture1, "Command2", QStringLiteral("地址："), pxRect(50, 60, 735, 285));
+    Command2->setFont(uiFont(9.75));
+    Command2->setEnabled(false);
+
+    Command1 = button(Picture1, "Command1", QStringLiteral("<"), pxRect(0, 0, 375, 375));
+    Command1->hide();
+
+    Command4 = button(Picture1, "Command4", QStringLiteral("×"), pxRect(5400, 0, 495, 375));
+    Command4->setFont(uiFont(12));
+    Command3 = button(Picture1, "Command3", QStringLiteral("→"), pxRect(4920, 0, 495, 375));
+    Command3->setFont(uiFont(12));
+
+    Label1 = new QLabel(QStringLiteral("地址："), Picture1);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setGeometry(pxRect(0, 0, 855, 420));
+    Label1->setFont(uiFont(10.5));
+    Label1->lower();
+
+    createToolbar();
+
+    connect(Command5, &QPushButton::clicked, this, [this] { m_pages->Command5_Click(); });
+    connect(Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
+    connect(Command4, &QPushButton::clicked, this, &Form1::Command4_Click);
+    connect(Command6, &QPushButton::clicked, this, &Form1::Command6_Click);
+    connect(Command7, &QPushButton::clicked, this, &Form1::Command7_Click);
+
+    PageSet::Controls controls;
+    controls.window = this;
+    controls.TabStrip1 = TabStrip1;
+    controls.Picture2 = Picture2;
+    controls.Text1 = Text1;
+    controls.statusPanel = m_statusPanel;
+    controls.Timer1 = Timer1;
+    controls.dialogs = &m_dialogs;
+    m_pages = new PageSet(controls, m_factory, this);
+    connect(TabStrip1, &QTabBar::currentChanged, this, [this] { m_pages->TabStrip1_Click(); });
+}
+
+void Form1::createToolbar()
+{
+    Toolbar1 = new QToolBar(this);
+    Toolbar1->setObjectName(QStringLiteral("Toolbar1"));
+    Toolbar1->setGeometry(pxRect(0, 0, 9810, 405));
+    Toolbar1->setMovable(false);
+    Toolbar1->setFloatable(false);
+    Toolbar1->setIconSize(QSize(16, 16));
+    Toolbar1->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    Toolbar1->setFont(uiFont(9));
+
+    struct ButtonDesign
+    {
+        QString caption;
+        QString tooltip;
+        int picture;
+    };
+    const ButtonDesign buttons[] = {
+        {QStringLiteral("后退"), QString(), 10},
+        {QStringLiteral("前进"), QString(), 11},
+        {QStringLiteral("新页"), QStringLiteral("打开新空白页"), 4},
+        {QStringLiteral("主页"), QStringLiteral("打开主页"), 3},
+        {QStringLiteral("收藏夹"), QStringLiteral("打开收藏夹"), 6},
+        {QStringLiteral("收藏"), QStringLiteral("收藏网址"), 5},
+        {QStringLiteral("刷新"), QStringLiteral("刷新网页"), 7},
+        {QStringLiteral("关于"), QString(), 13},
+    };
+    int index = 0;
+    for (const ButtonDesign &design : buttons) {
+        ++index;
+        QAction *action = Toolbar1->addAction(ImageList1.at(design.picture - 1), design.caption);
+        action->setObjectName(QStringLiteral("Toolbar1Button%1").arg(index));
+        // An empty tooltip would fall back to the caption.
+        action->setToolTip(design.tooltip.isEmpty() ? design.caption : design.tooltip);
+        connect(action, &QAction::triggered, this, [this, index] { Toolbar1_ButtonClick(index); });
+        m_toolbarButtons.append(action);
+    }
+
+    Combo1 = new QComboBox(Toolbar1);
+    Combo1->setObjectName(QStringLiteral("Combo1"));
+    Combo1->setGeometry(pxRect(6960, 120, 1695, 300));
+    Combo1->setToolTip(QStringLiteral("按回车键刷新"));
+    Combo1->installEventFilter(this);
+
+    Command7 = button(Toolbar1, "Command7", QStringLiteral("+"), pxRect(8640, 120, 250, 250));
+    Command7->setFont(uiFont(12, QStringLiteral("宋体"), true));
+    Command7->setToolTip(QStringLiteral("添加搜索引擎"));
+}
+
+void Form1::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    // Controls aligned to the window's edges follow it, as their containers would.
+    const int clientWidth = width();
+    const int statusHeight = px(285);
+    Toolbar1->setGeometry(0, 0, clientWidth, px(405));
+    Picture1->setGeometry(0, px(405), clientWidth, px(850));
+    StatusBar1->setGeometry(0, height() - statusHeight, clientWidth, statusHeight);
+    Picture2->setGeometry(0, px(1260), Picture2->width(), qMax(0, height() - px(1260) - statusHeight));
+    Form_Resize();
+}
+
+void Form1::Form_Resize()
+{
+    const int twips = twipsPerPixel;
+    const Form1Layout l = Form1Layout::compute(width() * twips + Form1Layout::frameWidth,
+                                               height() * twips + Form1Layout::frameHeight);
+    if (l.tabStripWidth)
+        TabStrip1->resize(px(*l.tabStripWidth), TabStrip1->height());
+    if (l.browserWidth) {
+        for (qint16 page : m_pages->pageList()) {
+            if (Browser *b = m_pages->browser(page))
+                b->widget()->setGeometry(0, 0, px(*l.browserWidth), px(*l.browserHeight));
+        }
+    }
+    Command3->move(px(l.command3Left), Command3->y());
+    Combo1->move(px(l.combo1Left), Combo1->y());
+    Command4->move(px(l.command4Left), Command4->y());
+    Command5->move(px(l.command5Left), Command5->y());
+    Command8->move(px(l.command8Left), Command8->y());
+    Command6->move(px(l.command6Left), Command6->y());
+    Command7->move(px(l.command7Left), Command7->y());
+    Label1->move(Label1->x(), px(l.label1Top));
+    if (l.label1Width)
+        Label1->resize(px(*l.label1Width), Label1->height());
+    if (l.text1Width)
+        Text1->resize(px(*l.text1Width), Text1->height());
+    if (l.picture2Width)
+        Picture2->resize(px(*l.picture2Width), Picture2->height());
+}
+
+void Form1::closeEvent(QCloseEvent *event)
+{
+    QWidget::closeEvent(event);
+    // Closing the main window ends the program at once, whatever other windows are open.
+    QApplication::exit(0);
+}

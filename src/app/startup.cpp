@@ -1,0 +1,150 @@
+#include "startup.h"
+
+#include "commandline.h"
+#include "dialogs.h"
+#include "failure.h"
+#include "form1.h"
+#include "handoff.h"
+#include "skin.h"
+#include "webbrowser.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QTimer>
+
+#include <cstdio>
+#include <memory>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
+namespace Startup {
+
+namespace {
+
+// With KOVALIS_TRACE set, start-up milestones go to standard error for the benchmarks.
+void trace(const char *milestone)
+{
+    static const bool on = !qEnvironmentVariableIsEmpty("KOVALIS_TRACE");
+    static QElapsedTimer clock;
+    if (!on)
+        return;
+    if (!clock.isValid())
+        clock.start();
+    std::fprintf(stderr, "kovalis-trace %s %lld\n", milestone, static_cast<long long>(clock.nsecsElapsed() / 1000));
+    std::fflush(stderr);
+}
+
+QString programFolderOf(const char *argv0)
+{
+#ifdef Q_OS_LINUX
+    const QFileInfo self(QStringLiteral("/proc/self/exe"));
+    if (self.exists())
+        return self.canonicalFilePath().section(QLatin1Char('/'), 0, -2);
+#endif
+    return QFileInfo(QString::fromLocal8Bit(argv0)).absolutePath();
+}
+
+// Shows one message in a process that has no window yet.
+void message(int &argc, char **argv, const QString &text)
+{
+    QApplication app(argc, argv);
+    showStandaloneMessage(text);
+}
+
+int handOver(int &argc, char **argv, const QString &programFolder, const QString &commandLine)
+{
+    if (commandLine.isEmpty()) {
+        message(argc, argv, QStringLiteral("你已经打开了一个Kovalis."));
+        return 0;
+    }
+    QString error;
+    const QString text = makeAbsoluteIfExistingFile(CommandLine::withoutQuotes(commandLine), QDir::currentPath());
+    if (sendToRunningInstance(programFolder, text, 5000, &error) == HandoffResult::Accepted) {
+        trace("handed-over");
+        return 0;
+    }
+    message(argc, argv, error);
+    return 1;
+}
+
+bool sandboxRefusesRoot()
+{
+#ifdef Q_OS_UNIX
+    return geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX");
+#else
+    return false;
+#endif
+}
+
+void attachSkin()
+{
+    const QByteArray skin = loadSkinResource();
+    SkinH_AttachRes(reinterpret_cast<const unsigned char *>(skin.constData()), int(skin.size()), 0, 0, 0, 0);
+    SkinH_Attach();
+    SkinH_AdjustHSV(0, 0, 0);
+}
+
+} // namespace
+
+int run(int argc, char **argv)
+{
+    trace("exec");
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    if (arguments == QStringList{QStringLiteral("--version")}) {
+        std::printf("Kovalis %s, %s\n", KOVALIS_VERSION_TEXT, qPrintable(WebBrowser::engineVersion()));
+        return 0;
+    }
+    const QString commandLine = CommandLine::join(arguments);
+    const QString programFolder = programFolderOf(argv[0]);
+
+    // Decided before anything starts the engine or reaches the display.
+    SingleInstance instance(programFolder);
+    try {
+        if (!instance.tryLock())
+            return handOver(argc, argv, programFolder, commandLine);
+    } catch (const Failure &failure) {
+        message(argc, argv, failure.description());
+        return 1;
+    }
+
+    if (sandboxRefusesRoot()) {
+        std::fprintf(stderr,
+                     "kovalis: running as root needs QTWEBENGINE_DISABLE_SANDBOX=1 (the web engine's sandbox "
+                     "cannot run as root); start it as an ordinary user or set the variable.\n");
+        return 1;
+    }
+
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Kovalis"));
+    QApplication::setOrganizationName(QStringLiteral("Kovalis"));
+    QApplication::setApplicationVersion(QStringLiteral(KOVALIS_VERSION_TEXT));
+    trace("application");
+
+    attachSkin();
+
+    QtDialogs dialogs;
+    Form1 form(programFolder, WebBrowser::factory(), dialogs);
+    try {
+        instance.setExecuteHandler([&form](const QString &text) { return form.Form_LinkExecute(text); });
+        instance.listen();
+    } catch (const Failure &failure) {
+        dialogs.MsgBox(failure.description());
+        return 1;
+    }
+    trace("window");
+    if (!form.Form_Load(commandLine))
+        return 1;
+    trace("loaded");
+    form.show();
+    QTimer::singleShot(0, &form, [] { trace("shown"); });
+    return app.exec();
+}
+
+} // namespace Startup

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Writes whole files so that a crash or a full disk never leaves a cut-off file behind:
+// the old file stays until the new one is complete. Every write, flush and error is checked,
+// since QSaveFile::commit() alone can report success over a short write.
+namespace SafeFile {
+
+bool write(const QString &path, const QByteArray &data, QString *error = nullptr);
+
+// Reads a whole file; false (with a description) when it cannot be opened or read.
+bool read(const QString &path, QByteArray *data, QString *error = nullptr);
+
+} // namespace SafeFile

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+class QWidget;
+
+// One page's browser control, as the main window sees it. The real one runs on the web
+// engine; tests use a fake. Its signals are the five events the main window answers.
+class Browser : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Asked when the page wants a new window: returns the browser that is to receive it.
+    using NewWindowHandler = std::function<Browser *()>;
+
+    using QObject::QObject;
+    ~Browser() override = default;
+
+    virtual QWidget *widget() = 0;
+
+    // An address as a user would type it into a browser's address bar.
+    virtual void Navigate(const QString &address) = 0;
+    virtual void GoBack() = 0;
+    virtual void GoForward() = 0;
+    virtual void Stop() = 0;
+    virtual void Refresh() = 0;
+    virtual QString LocationURL() const = 0;
+    virtual QString LocationName() const = 0;
+
+    virtual qreal zoomFactor() const = 0;
+    virtual void setZoomFactor(qreal factor) = 0;
+
+    // Only the page in front is shown to the engine; the others are hidden from it so it can
+    // throttle them, while the program still counts them as open, visible pages.
+    virtual void setInFront(bool inFront) = 0;
+
+    void setNewWindowHandler(NewWindowHandler handler) { m_newWindowHandler = std::move(handler); }
+
+Q_SIGNALS:
+    void StatusTextChange(const QString &text);
+    void DownloadComplete();
+    void TitleChange(const QString &title);
+    void WindowClosing();
+
+protected:
+    Browser *requestNewWindow() { return m_newWindowHandler ? m_newWindowHandler() : nullptr; }
+
+private:
+    NewWindowHandler m_newWindowHandler;
+};
+
+// Makes the browser for a new page, its widget a child of the page area.
+using BrowserFactory = std::function<Browser *(QWidget *pageArea)>;
