@@ -1,5 +1,8 @@
 #include "commandline.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 namespace CommandLine {
 
 QString join(const QStringList &arguments)
@@ -10,6 +13,14 @@ QString join(const QStringList &arguments)
 QString withoutQuotes(const QString &commandLine)
 {
     return QString(commandLine).remove(QLatin1Char('"'));
+}
+
+QString makeAbsoluteIfExistingFile(const QString &argument, const QString &workingFolder)
+{
+    if (argument.isEmpty() || QDir::isAbsolutePath(argument))
+        return argument;
+    const QFileInfo file(QDir(workingFolder).filePath(argument));
+    return file.isFile() ? file.absoluteFilePath() : argument;
 }
 
 } // namespace CommandLine

@@ -11,4 +11,8 @@ QString join(const QStringList &arguments);
 // What start-up and a second start open: the string with every double quote removed.
 QString withoutQuotes(const QString &commandLine);
 
+// A relative path to an existing file, made absolute against the starting folder: the running
+// instance that opens it may have been started somewhere else. Anything else stays as it is.
+QString makeAbsoluteIfExistingFile(const QString &argument, const QString &workingFolder);
+
 } // namespace CommandLine

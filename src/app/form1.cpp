@@ -67,9 +67,14 @@ Form1::Form1(const QString &programFolder, BrowserFactory factory, Dialogs &dial
     setAutoFillBackground(true);
     createControls();
     resize(px(9810), px(6855));
+    arrange();
 }
 
-Form1::~Form1() = default;
+Form1::~Form1()
+{
+    // The pages go before the page area that holds their views.
+    delete m_pages;
+}
 
 void Form1::createControls()
 {
@@ -215,6 +220,11 @@ void Form1::createToolbar()
 void Form1::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
+    arrange();
+}
+
+void Form1::arrange()
+{
     // Controls aligned to the window's edges follow it, as their containers would.
     const int clientWidth = width();
     const int statusHeight = px(285);

@@ -72,6 +72,7 @@ protected:
 private:
     void createControls();
     void createToolbar();
+    void arrange();
     void Form_Resize();
     void addToFavorites();
     void openHome(bool newTF);

@@ -62,7 +62,8 @@ int handOver(int &argc, char **argv, const QString &programFolder, const QString
         return 0;
     }
     QString error;
-    const QString text = makeAbsoluteIfExistingFile(CommandLine::withoutQuotes(commandLine), QDir::currentPath());
+    const QString text
+            = CommandLine::makeAbsoluteIfExistingFile(CommandLine::withoutQuotes(commandLine), QDir::currentPath());
     if (sendToRunningInstance(programFolder, text, 5000, &error) == HandoffResult::Accepted) {
         trace("handed-over");
         return 0;
@@ -127,20 +128,23 @@ int run(int argc, char **argv)
     QApplication::setApplicationVersion(QStringLiteral(KOVALIS_VERSION_TEXT));
     trace("application");
 
-    attachSkin();
-
     QtDialogs dialogs;
-    Form1 form(programFolder, WebBrowser::factory(), dialogs);
     try {
-        instance.setExecuteHandler([&form](const QString &text) { return form.Form_LinkExecute(text); });
+        // Second starts may knock from now on; what they send waits until the window is loaded.
         instance.listen();
     } catch (const Failure &failure) {
         dialogs.MsgBox(failure.description());
         return 1;
     }
+
+    attachSkin();
+    Form1 form(programFolder, WebBrowser::factory(), dialogs);
     trace("window");
-    if (!form.Form_Load(commandLine))
+    const QString argument
+            = CommandLine::makeAbsoluteIfExistingFile(CommandLine::withoutQuotes(commandLine), QDir::currentPath());
+    if (!form.Form_Load(argument))
         return 1;
+    instance.setExecuteHandler([&form](const QString &text) { return form.Form_LinkExecute(text); });
     trace("loaded");
     form.show();
     QTimer::singleShot(0, &form, [] { trace("shown"); });

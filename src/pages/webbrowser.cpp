@@ -57,8 +57,10 @@ WebBrowser::WebBrowser(QWebEngineProfile *profile, QWidget *pageArea)
 
 WebBrowser::~WebBrowser()
 {
-    // The page must go before the view that shows it.
-    m_view->setPage(nullptr);
+    // The page must go before the view that shows it; the view may already be gone with its
+    // parent when the whole window closes.
+    if (m_view)
+        m_view->setPage(nullptr);
     delete m_page;
     delete m_view;
 }

@@ -2,8 +2,10 @@
 
 #include "browser.h"
 
+#include <QPointer>
+#include <QWebEngineView>
+
 class QWebEngineProfile;
-class QWebEngineView;
 class WebPage;
 
 // A page's browser on Qt WebEngine: the only place that knows the engine.
@@ -42,6 +44,6 @@ private:
     friend class WebPage;
     Browser *newWindowForEngine() { return requestNewWindow(); }
 
-    QWebEngineView *m_view;
+    QPointer<QWebEngineView> m_view;
     WebPage *m_page;
 };

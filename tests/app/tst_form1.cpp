@@ -317,6 +317,7 @@ private Q_SLOTS:
     {
         Fixture f;
         QVERIFY(f.start());
+        f.form->show();
         f.form->resize(654, 457);
         QCOMPARE(f.page(0)->widget()->geometry(), QRect(0, 0, 654, 354));
         QCOMPARE(f.Text1()->width(), 451);

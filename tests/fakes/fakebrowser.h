@@ -2,6 +2,7 @@
 
 #include "browser.h"
 
+#include <QPointer>
 #include <QStringList>
 #include <QWidget>
 
@@ -47,7 +48,7 @@ public:
     static int liveCount;
 
 private:
-    QWidget *m_widget;
+    QPointer<QWidget> m_widget;
 };
 
 // Builds FakeBrowsers and keeps track of them for the test.

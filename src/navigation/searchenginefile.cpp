@@ -1,0 +1,76 @@
+#include "searchenginefile.h"
+
+#include "failure.h"
+#include "lines.h"
+#include "safefile.h"
+#include "textcodec.h"
+
+#include <QFileInfo>
+
+#include <algorithm>
+
+namespace SearchEngineFile {
+
+QString path(const QString &programFolder)
+{
+    return programFolder + QStringLiteral("/搜索.txt");
+}
+
+QString separator()
+{
+    return QStringLiteral(" TheHead: ");
+}
+
+QList<Engine> parse(const QString &text)
+{
+    QList<Engine> engines;
+    // Editors here save lines ending in a lone LF; a search string never holds one.
+    const QStringList lines = Lines::split(text, Lines::Ends::CrCrLfOrLf);
+    for (const QString &line : lines) {
+        const QStringList pieces = line.split(separator());
+        if (pieces.size() >= 2)
+            engines.append({pieces.at(0), pieces.at(1)});
+    }
+    return engines;
+}
+
+QList<Engine> load(const QString &programFolder)
+{
+    const QString file = path(programFolder);
+    QString error;
+    if (!QFileInfo::exists(file) && !QFileInfo(file).isSymLink()) {
+        if (!SafeFile::write(file, QByteArray(), &error))
+            throw Failure(QStringLiteral("无法创建搜索引擎文件：%1").arg(error));
+        return {};
+    }
+    QByteArray bytes;
+    if (!SafeFile::read(file, &bytes, &error))
+        throw Failure(QStringLiteral("无法读取搜索引擎文件：%1").arg(error));
+    return parse(TextCodec::decode(bytes));
+}
+
+void append(const QString &programFolder, const Engine &engine)
+{
+    const QString file = path(programFolder);
+    QByteArray bytes;
+    QString error;
+    if (QFileInfo::exists(file) && !SafeFile::read(file, &bytes, &error))
+        throw Failure(QStringLiteral("无法读取搜索引擎文件：%1").arg(error));
+    // A new line goes on its own line even when the file's last line has no line end.
+    if (!bytes.isEmpty() && !bytes.endsWith('\r') && !bytes.endsWith('\n'))
+        bytes += "\r\n";
+    const QString line = engine.name + separator() + engine.searchString + QStringLiteral("\r\n");
+    // Plain ASCII says nothing of the file's encoding: new text goes in the one we write.
+    const bool ascii = std::all_of(bytes.cbegin(), bytes.cend(), [](char c) { return uchar(c) < 0x80; });
+    const TextCodec::Encoding encoding = ascii ? TextCodec::Encoding::Gb18030 : TextCodec::detect(bytes);
+    bytes += TextCodec::encode(line, encoding);
+    if (!SafeFile::write(file, bytes, &error))
+        throw Failure(QStringLiteral("无法保存搜索引擎：%1").arg(error));
+}
+
+QString noEngineMessage()
+{
+    return QStringLiteral("还没有搜索引擎。请点击搜索引擎列表右边的“+”按钮添加一个。");
+}
+
+} // namespace SearchEngineFile

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+// One search engine: a display name and the start of an address the query is appended to.
+struct Engine
+{
+    QString name;
+    QString searchString;
+};
+
+// The search-engine file "搜索.txt" in the program folder: one engine a line,
+// name " TheHead: " search string.
+namespace SearchEngineFile {
+
+QString path(const QString &programFolder);
+QString separator();
+
+// Creates the file empty when it is missing. Throws Failure when it cannot be created or read.
+QList<Engine> load(const QString &programFolder);
+
+// Parses the file's text; lines without the separator are passed over.
+QList<Engine> parse(const QString &text);
+
+// Appends one line in the encoding the file already has. The whole file is written anew so a
+// failed write leaves the old bytes. Throws Failure.
+void append(const QString &programFolder, const Engine &engine);
+
+// What a search with no engine in the list tells the user.
+QString noEngineMessage();
+
+} // namespace SearchEngineFile

@@ -1,0 +1,44 @@
+#include "texteditor.h"
+
+#include <QDesktopServices>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QUrl>
+
+namespace {
+std::function<bool(const QString &, QString *)> &testLauncher()
+{
+    static std::function<bool(const QString &, QString *)> launcher;
+    return launcher;
+}
+} // namespace
+
+void setTextEditorLauncherForTests(std::function<bool(const QString &path, QString *error)> launcher)
+{
+    testLauncher() = std::move(launcher);
+}
+
+bool openInTextEditor(const QString &filePath, QString *error)
+{
+    if (testLauncher())
+        return testLauncher()(filePath, error);
+#ifdef Q_OS_WIN
+    if (QProcess::startDetached(QStringLiteral("notepad.exe"), {filePath}))
+        return true;
+#else
+    // The desktop's own choice of editor for the file comes first.
+    if (QDesktopServices::openUrl(QUrl::fromLocalFile(filePath)))
+        return true;
+    const QStringList editors{QStringLiteral("xdg-open"), QStringLiteral("gedit"), QStringLiteral("gnome-text-editor"),
+                              QStringLiteral("mousepad"), QStringLiteral("kate"), QStringLiteral("pluma"),
+                              QStringLiteral("deepin-editor"), QStringLiteral("xed")};
+    for (const QString &editor : editors) {
+        const QString program = QStandardPaths::findExecutable(editor);
+        if (!program.isEmpty() && QProcess::startDetached(program, {filePath}))
+            return true;
+    }
+#endif
+    if (error)
+        *error = QStringLiteral("无法打开文本编辑器来编辑“%1”。请用任意文本编辑器打开它。").arg(filePath);
+    return false;
+}
