@@ -48,9 +48,14 @@ QString programFolderOf(const char *argv0)
     return QFileInfo(QString::fromLocal8Bit(argv0)).absolutePath();
 }
 
-// Shows one message in a process that has no window yet.
+// Shows one message in a process that has no window yet. With nobody at the screen it needs
+// no display at all.
 void message(int &argc, char **argv, const QString &text)
 {
+    if (QtDialogs::unattended()) {
+        showStandaloneMessage(text);
+        return;
+    }
     QApplication app(argc, argv);
     showStandaloneMessage(text);
 }

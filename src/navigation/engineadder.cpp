@@ -10,7 +10,7 @@ AddEngineOutcome addEngine(Dialogs &dialogs, const QString &programFolder)
     if (name.toLower() == QStringLiteral("edit")) {
         QString error;
         if (!openInTextEditor(SearchEngineFile::path(programFolder), &error))
-            throw Failure(error);
+            throw Failure(error.isEmpty() ? QStringLiteral("无法打开文本编辑器。") : error);
         return {AddEngineOutcome::Kind::EditorOpened, {}};
     }
     const QString searchString = dialogs.InputBox(QStringLiteral("请输入搜索引擎的搜索串:"));

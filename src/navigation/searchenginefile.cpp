@@ -24,8 +24,10 @@ QString separator()
 QList<Engine> parse(const QString &text)
 {
     QList<Engine> engines;
+    // A byte-order mark some editors put in front is no part of the first name.
+    const QString body = text.startsWith(QChar(0xFEFF)) ? text.mid(1) : text;
     // Editors here save lines ending in a lone LF; a search string never holds one.
-    const QStringList lines = Lines::split(text, Lines::Ends::CrCrLfOrLf);
+    const QStringList lines = Lines::split(body, Lines::Ends::CrCrLfOrLf);
     for (const QString &line : lines) {
         const QStringList pieces = line.split(separator());
         if (pieces.size() >= 2)
@@ -51,6 +53,11 @@ QList<Engine> load(const QString &programFolder)
 
 void append(const QString &programFolder, const Engine &engine)
 {
+    // Either text would come back from the file as a different engine, or as several.
+    for (const QString &text : {engine.name, engine.searchString}) {
+        if (text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n')) || text.contains(separator()))
+            throw Failure(QStringLiteral("搜索引擎名称和搜索串里不能有换行，也不能有“%1”。").arg(separator()));
+    }
     const QString file = path(programFolder);
     QByteArray bytes;
     QString error;

@@ -1,6 +1,7 @@
 #include "texteditor.h"
 
 #include <QDesktopServices>
+#include <QDir>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QUrl>
@@ -23,7 +24,7 @@ bool openInTextEditor(const QString &filePath, QString *error)
     if (testLauncher())
         return testLauncher()(filePath, error);
 #ifdef Q_OS_WIN
-    if (QProcess::startDetached(QStringLiteral("notepad.exe"), {filePath}))
+    if (QProcess::startDetached(QStringLiteral("notepad.exe"), {QDir::toNativeSeparators(filePath)}))
         return true;
 #else
     // The desktop's own choice of editor for the file comes first.
@@ -39,6 +40,6 @@ bool openInTextEditor(const QString &filePath, QString *error)
     }
 #endif
     if (error)
-        *error = QStringLiteral("无法打开文本编辑器来编辑“%1”。请用任意文本编辑器打开它。").arg(filePath);
+        *error = QStringLiteral("无法打开文本编辑器来编辑“%1”。请用任意文本编辑器打开它。").arg(QDir::toNativeSeparators(filePath));
     return false;
 }
