@@ -11,10 +11,10 @@ AddEngineOutcome addEngine(Dialogs &dialogs, const QString &programFolder)
         QString error;
         if (!openInTextEditor(SearchEngineFile::path(programFolder), &error))
             throw Failure(error.isEmpty() ? QStringLiteral("无法打开文本编辑器。") : error);
-        return {AddEngineOutcome::Kind::EditorOpened, {}};
+        return { AddEngineOutcome::Kind::EditorOpened, {} };
     }
     const QString searchString = dialogs.InputBox(QStringLiteral("请输入搜索引擎的搜索串:"));
-    const Engine engine{name, searchString};
+    const Engine engine { name, searchString };
     SearchEngineFile::append(programFolder, engine);
-    return {AddEngineOutcome::Kind::Added, engine};
+    return { AddEngineOutcome::Kind::Added, engine };
 }

@@ -6,7 +6,6 @@
 #include "textcodec.h"
 
 #include <QFileInfo>
-
 #include <algorithm>
 
 namespace SearchEngineFile {
@@ -31,7 +30,7 @@ QList<Engine> parse(const QString &text)
     for (const QString &line : lines) {
         const QStringList pieces = line.split(separator());
         if (pieces.size() >= 2)
-            engines.append({pieces.at(0), pieces.at(1)});
+            engines.append({ pieces.at(0), pieces.at(1) });
     }
     return engines;
 }
@@ -54,9 +53,11 @@ QList<Engine> load(const QString &programFolder)
 void append(const QString &programFolder, const Engine &engine)
 {
     // Either text would come back from the file as a different engine, or as several.
-    for (const QString &text : {engine.name, engine.searchString}) {
-        if (text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n')) || text.contains(separator()))
-            throw Failure(QStringLiteral("搜索引擎名称和搜索串里不能有换行，也不能有“%1”。").arg(separator()));
+    for (const QString &text : { engine.name, engine.searchString }) {
+        if (text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n'))
+            || text.contains(separator()))
+            throw Failure(
+                QStringLiteral("搜索引擎名称和搜索串里不能有换行，也不能有“%1”。").arg(separator()));
     }
     const QString file = path(programFolder);
     QByteArray bytes;

@@ -23,7 +23,7 @@ QList<Engine> load(const QString &programFolder);
 // Parses the file's text; lines without the separator are passed over.
 QList<Engine> parse(const QString &text);
 
-// Appends one line in the encoding the file already has (GB18030 for a new or empty file). The
+// Appends one line in the encoding the file already has (GB18030 for a new or ASCII file). The
 // whole file is written anew so a failed write leaves the old bytes. Throws Failure, also for a
 // name or search string the one-line format cannot hold (a line break or the separator).
 void append(const QString &programFolder, const Engine &engine);

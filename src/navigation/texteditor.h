@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-
 #include <functional>
 
 // Opens a file in the desktop's text editor without waiting for it. False, with the reason,
