@@ -20,7 +20,7 @@ QString makeAbsoluteIfExistingFile(const QString &argument, const QString &worki
     if (argument.isEmpty() || QDir::isAbsolutePath(argument))
         return argument;
     const QFileInfo file(QDir(workingFolder).filePath(argument));
-    return file.isFile() ? file.absoluteFilePath() : argument;
+    return file.isFile() ? QDir::cleanPath(file.absoluteFilePath()) : argument;
 }
 
 } // namespace CommandLine

@@ -1,10 +1,10 @@
 #pragma once
 
+#include <QHash>
 #include <QObject>
 #include <QPointer>
 #include <QQueue>
 #include <QString>
-
 #include <functional>
 #include <memory>
 
@@ -14,66 +14,70 @@ class QLockFile;
 
 enum class HandoffResult { Accepted, Refused, NoAnswer };
 
-// One running instance per user and program folder. The instance that holds the lock listens
-// on a local socket in a private folder; a second start finds the lock taken and hands its
-// command line over through that socket, then ends.
+// One running instance per user and program folder. The instance that holds the lock listens on a
+// local socket in a private folder; a second start finds the lock taken, hands its command line over
+// through that socket and ends.
 //
-// The message: a 4-byte big-endian length, then that many bytes of UTF-8 (32 KiB at most).
-// The answer: one byte, 'A' accepted or 'R' refused.
+// A message is a 4-byte big-endian length, then that many bytes of UTF-8 (at most 32 KiB); the answer
+// is one byte, 'A' accepted or 'R' refused.
 class SingleInstance final : public QObject
 {
     Q_OBJECT
 
 public:
     static constexpr int maxMessageBytes = 32 * 1024;
-    static constexpr int silentClientMs = 3000;
 
+    // Touches nothing yet: the folder, lock and socket are made by tryLock().
     explicit SingleInstance(const QString &programFolder, QObject *parent = nullptr);
     ~SingleInstance() override;
 
-    // Takes the lock (a dead instance's lock is taken over). False when another instance runs.
-    // Needs no application object. Throws Failure when the lock cannot be made at all.
+    // Takes the lock and starts listening: tryLock(), then listen(). False when another instance
+    // holds the lock (not an error); throws Failure when the lock or the channel cannot be set up.
+    bool tryBecomePrimary();
+    // The lock alone; needs no application object, so a second start is decided before the display
+    // is reached. A dead instance's lock is taken over. Throws Failure when the lock cannot be made.
     bool tryLock();
-    // Starts answering second starts; call after tryLock() succeeded and the application
-    // object exists. Throws Failure.
+    // Starts answering second starts; only after tryLock() succeeded. Throws Failure.
     void listen();
-    // Runs for each received string, one at a time in arrival order; true means accepted.
-    // Strings that arrive before a handler is set wait for it.
+
+    // Called for each received string, one at a time in arrival order, from the event loop; true
+    // means accepted. Strings that arrive before a handler is set wait for it.
     void setExecuteHandler(std::function<bool(const QString &)> handler);
 
-    QString serverName() const { return m_serverName; }
+    // A client that has not sent its whole message after this long is dropped.
+    void setClientTimeout(int ms) { m_clientTimeoutMs = ms; }
+    // Received strings that wait for the handler.
+    int waitingCount() const { return int(m_queue.size()); }
 
 private:
-    void accept();
-    void readFrom(QLocalSocket *socket);
-    void runQueue();
-
     struct Pending
     {
-        QPointer<QLocalSocket> socket;
+        QPointer<QLocalSocket> client;
         QString text;
     };
 
+    void acceptClients();
+    void readFrom(QLocalSocket *client);
+    void drop(QLocalSocket *client);
+    void scheduleNext();
+    void handleNext();
+
+    QString m_programFolder;
     QString m_serverName;
     QString m_lockPath;
     std::unique_ptr<QLockFile> m_lock;
     QLocalServer *m_server = nullptr;
     std::function<bool(const QString &)> m_handler;
+    QHash<QLocalSocket *, QByteArray> m_unfinished;
     QQueue<Pending> m_queue;
-    bool m_running = false;
+    int m_clientTimeoutMs = 3000;
+    bool m_busy = false;
+    bool m_scheduled = false;
 };
 
-namespace Handoff {
-// The per-user folder (mode 0700) that holds the lock and the socket. Throws Failure when it
-// cannot be made private.
-QString privateFolder();
-QString serverName(const QString &programFolder);
-QString lockPath(const QString &programFolder);
-// Frames one string for the socket; empty when it is over the bound.
-QByteArray frame(const QString &text);
-} // namespace Handoff
+// The second start's side: connects (retrying while the running instance may still be starting its
+// server), sends, and waits for the answer, all within timeoutMs. Blocking, and usable before any
+// application object exists. On Refused and NoAnswer `error` gets a description for the user.
+HandoffResult sendToRunningInstance(
+    const QString &programFolder, const QString &text, int timeoutMs = 5000, QString *error = nullptr);
 
-// The second start's side: blocking, bounded by timeoutMs, and usable before any application
-// object exists, so a second start never touches the display.
-HandoffResult sendToRunningInstance(const QString &programFolder, const QString &text, int timeoutMs,
-                                    QString *error);

@@ -3,20 +3,18 @@
 #include <QByteArray>
 #include <QString>
 
-// Our own skin layer behind the three calls start-up makes. The skin is a Qt style sheet carried
-// as the resource "SKN" of type "CUSTOM"; a missing or broken skin leaves the default look.
+// Our own skin layer behind the three calls start-up makes. A skin is a Qt style sheet in UTF-8,
+// carried as the resource "SKN" of type "CUSTOM" (the file skin/SKN among the program's resources).
+// A missing or broken skin leaves the default look and changes nothing else.
 
-// Keeps exactly `length` bytes of `data` and never reads past them. Returns 0 when kept.
+// Keeps a copy of exactly `length` bytes of `data` and never reads past them. 0 when kept.
 int SkinH_AttachRes(const unsigned char *data, int length, int, int, int, int);
-// Applies the kept skin to every window of the program. Returns 0 when applied.
+// Applies the kept skin to the whole application. 0 when applied.
 int SkinH_Attach();
-// Shifts the skin's colours: hue in degrees, saturation and brightness in percent.
-// (0, 0, 0) changes nothing.
+// Shifts every colour of the kept skin (#rgb, #rrggbb, #aarrggbb, rgb(), rgba()) by `hue` degrees
+// (-180..180) and moves saturation and brightness by a percentage (-100..100) towards full or none,
+// then applies the result again. (0, 0, 0) gives back the skin exactly as kept. 0 when applied.
 int SkinH_AdjustHSV(int hue, int saturation, int brightness);
 
-// The skin the program carries; empty when it is missing.
-QByteArray loadSkinResource();
-// The style sheet the skin layer has applied (for tests).
-QString appliedSkin();
-// A style sheet with every colour shifted as SkinH_AdjustHSV does.
-QString adjustColours(const QString &sheet, int hue, int saturation, int brightness);
+// The skin data: the file named "skn", in any letter case, in `folder`. Empty when there is none.
+QByteArray loadSkinResource(const QString &folder = QStringLiteral(":/skin/CUSTOM"));

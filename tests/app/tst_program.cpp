@@ -1,3 +1,4 @@
+#include "handoff.h"
 #include "loopbackserver.h"
 
 #include <QDir>
@@ -132,6 +133,78 @@ private Q_SLOTS:
         QVERIFY(p->waitForFinished(20000));
         QCOMPARE(p->exitCode(), 1);
         QVERIFY(p->readAllStandardError().contains("QTWEBENGINE_DISABLE_SANDBOX=1"));
+    }
+
+    void handOff_secondStartsOpenInTheRunningInstanceInOrder()
+    {
+        Folder f;
+        LoopbackServer server;
+        QProcess *first = f.start({server.url("/first")});
+        QTRY_VERIFY_WITH_TIMEOUT(server.requested("/first"), 30000);
+        QList<QByteArray> expected;
+        for (int i = 1; i <= 4; ++i) {
+            const QByteArray target = "/second" + QByteArray::number(i);
+            expected.append(target);
+            // Quotes are taken off, as at a first start.
+            const QString argument = i % 2 ? server.url(target) : QLatin1Char('"') + server.url(target) + QLatin1Char('"');
+            QCOMPARE(f.runToEnd({argument}), 0);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(server.requests.mid(server.requests.indexOf("/first") + 1), expected, 30000);
+        QCOMPARE(first->state(), QProcess::Running);
+    }
+
+    void handOff_withoutArgumentOnlyTellsTheUser()
+    {
+        Folder f;
+        LoopbackServer server;
+        f.start({server.url("/first")});
+        QTRY_VERIFY_WITH_TIMEOUT(server.requested("/first"), 30000);
+        const qsizetype before = server.requests.size();
+        QByteArray err;
+        QCOMPARE(f.runToEnd({}, &err), 0);
+        QVERIFY2(err.contains("你已经打开了一个Kovalis."), err.constData());
+        QTest::qWait(500);
+        QCOMPARE(server.requests.size(), before);
+    }
+
+    void handOff_aRelativePathMeansTheSecondStartsFolder()
+    {
+        Folder f;
+        LoopbackServer server;
+        f.write(QStringLiteral("sub/x.link"), kHeader + server.url("/relative").toUtf8() + "\r\n");
+        f.start({server.url("/first")});
+        QTRY_VERIFY_WITH_TIMEOUT(server.requested("/first"), 30000);
+        QProcess second;
+        second.setWorkingDirectory(f.path(QStringLiteral("sub")));
+        second.start(f.program, {QStringLiteral("x.link")});
+        QVERIFY(second.waitForFinished(20000));
+        QCOMPARE(second.exitCode(), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(server.requested("/relative"), 30000);
+    }
+
+    void handOff_noAnswerBehindAHeldLockIsReported()
+    {
+        Folder f;
+        // This test holds the lock as a running instance would, but never answers.
+        SingleInstance silent(f.dir.path());
+        QVERIFY(silent.tryLock());
+        QByteArray err;
+        qint64 ms = 0;
+        QCOMPARE(f.runToEnd({QStringLiteral("http://127.0.0.1:9/")}, &err, &ms), 1);
+        QVERIFY2(err.contains("Kovalis"), err.constData());
+        QVERIFY2(ms < 15000, "the wait is bounded");
+    }
+
+    void twoFirstStartsAtOnce_leaveOneInstanceWithBothAddresses()
+    {
+        Folder f;
+        LoopbackServer server;
+        QProcess *a = f.start({server.url("/a")});
+        QProcess *b = f.start({server.url("/b")});
+        QTRY_VERIFY_WITH_TIMEOUT(server.requested("/a") && server.requested("/b"), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT((a->state() == QProcess::Running) != (b->state() == QProcess::Running), 20000);
+        QProcess *ended = a->state() == QProcess::Running ? b : a;
+        QCOMPARE(ended->exitCode(), 0);
     }
 };
 

@@ -44,8 +44,11 @@ void LoopbackServer::answer(QTcpSocket *socket, const QByteArray &head)
 {
     const QList<QByteArray> requestLine = head.left(head.indexOf("\r\n")).split(' ');
     const QByteArray target = requestLine.value(1);
-    requests.append(target);
-    requestHeaders.append(head);
+    // The engine asks for icons by itself; the log keeps what pages and the program asked for.
+    if (target != "/favicon.ico") {
+        requests.append(target);
+        requestHeaders.append(head);
+    }
     const QByteArray path = target.left(target.indexOf('?') < 0 ? target.size() : target.indexOf('?'));
     Response r;
     if (m_responses.contains(path)) {
