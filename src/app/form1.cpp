@@ -63,9 +63,8 @@ Form1::Form1(const QString &programFolder, BrowserFactory factory, Dialogs &dial
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Kovalis"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/kovalis.svg")));
-    setBackgroundRole(QPalette::Dark);
-    setAutoFillBackground(true);
     createControls();
+    createShortcuts();
     resize(px(9810), px(6855));
     arrange();
 }

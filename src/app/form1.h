@@ -1,6 +1,7 @@
 #pragma once
 
 #include "browser.h"
+#include "closedpages.h"
 #include "searchenginefile.h"
 
 #include <QIcon>
@@ -13,6 +14,7 @@
 
 class Dialogs;
 class FavoritesStore;
+class FindBar;
 class PageSet;
 class QAction;
 class QComboBox;
@@ -58,6 +60,12 @@ public:
     void Combo1_Enter();
     void LoadEngines();
 
+    // The keys' own commands: every page's text one step larger, or back to its own size;
+    // the first failure ends the walk. Ctrl+Shift+T reopens the last closed page.
+    void zoomIn();
+    void zoomReset();
+    void reopenClosedPage();
+
     QString home;
     QStringList engineList;
 
@@ -79,6 +87,9 @@ private:
     void open(const QString &path, bool newTF, bool isLinkFile);
     void runGuarded(const std::function<void()> &command);
     void appendEngines(const QList<Engine> &engines);
+    void createShortcuts();
+    void focusAddress();
+    void selectNeighbourTab(int step);
 
     QString m_programFolder;
     Dialogs &m_dialogs;
@@ -107,4 +118,6 @@ private:
 
     PageSet *m_pages = nullptr;
     BrowserFactory m_factory;
+    FindBar *m_findBar = nullptr;
+    ClosedPages m_closedPages;
 };

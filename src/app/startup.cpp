@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEvent>
 #include <QFileInfo>
 #include <QTimer>
 
@@ -37,6 +38,23 @@ void trace(const char *milestone)
     std::fprintf(stderr, "kovalis-trace %s %lld\n", milestone, static_cast<long long>(clock.nsecsElapsed() / 1000));
     std::fflush(stderr);
 }
+
+// Traces the first paint of the window it watches, then steps aside.
+class FirstPaintTrace final : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            trace("painted");
+            watched->removeEventFilter(this);
+        }
+        return false;
+    }
+};
 
 QString programFolderOf(const char *argv0)
 {
@@ -151,6 +169,9 @@ int run(int argc, char **argv)
         return 1;
     instance.setExecuteHandler([&form](const QString &text) { return form.Form_LinkExecute(text); });
     trace("loaded");
+    FirstPaintTrace firstPaint;
+    if (!qEnvironmentVariableIsEmpty("KOVALIS_TRACE"))
+        form.installEventFilter(&firstPaint);
     form.show();
     QTimer::singleShot(0, &form, [] { trace("shown"); });
     return app.exec();

@@ -38,6 +38,9 @@ public:
     // throttle them, while the program still counts them as open, visible pages.
     virtual void setInFront(bool inFront) = 0;
 
+    // Finds the next (or previous) match of text on the page; empty text clears the marks.
+    virtual void findText(const QString &text, bool backward) = 0;
+
     void setNewWindowHandler(NewWindowHandler handler) { m_newWindowHandler = std::move(handler); }
 
 Q_SIGNALS:

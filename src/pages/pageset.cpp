@@ -198,6 +198,10 @@ void PageSet::TabStrip1_Click()
 
 void PageSet::Command5_Click()
 {
+    if (m_closingHandler) {
+        if (Browser *closing = browser(m_curP))
+            m_closingHandler(closing->LocationURL());
+    }
     std::optional<Failure> last;
     attempt(last, [&] {
         if (m_curP == 0) {

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <map>
 
 class Dialogs;
@@ -36,8 +37,13 @@ public:
 
     static constexpr int captionLimit = 3000;
 
+    // Told the address of a page just before it closes.
+    using ClosingHandler = std::function<void(const QString &address)>;
+
     PageSet(const Controls &controls, BrowserFactory factory, QObject *parent = nullptr);
     ~PageSet() override;
+
+    void setClosingHandler(ClosingHandler handler) { m_closingHandler = std::move(handler); }
 
     qint16 curP() const { return m_curP; }
     void setCurP(qint16 page) { m_curP = page; }
@@ -79,4 +85,5 @@ private:
     QList<qint16> m_pageList;
     qint16 m_curP = 0;
     Browser *m_front = nullptr;
+    ClosingHandler m_closingHandler;
 };

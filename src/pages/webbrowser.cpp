@@ -1,8 +1,17 @@
 #include "webbrowser.h"
 
 #include "addressfixup.h"
+#include "certificatewarning.h"
+#include "downloads.h"
 #include "failure.h"
+#include "fullscreenwindow.h"
+#include "logindialog.h"
+#include "permissionasker.h"
 
+#include <QAuthenticator>
+#include <QWebEngineCertificateError>
+#include <QWebEngineFindTextResult>
+#include <QWebEngineFullScreenRequest>
 #include <QWebEngineHistory>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
@@ -53,12 +62,70 @@ WebBrowser::WebBrowser(QWebEngineProfile *profile, QWidget *pageArea)
         Q_EMIT TitleChange(title);
     });
     connect(m_page, &QWebEnginePage::windowCloseRequested, this, [this] { Q_EMIT WindowClosing(); });
+    connectRequests();
+}
+
+void WebBrowser::connectRequests()
+{
+    // What a page asks of the user is answered at once, while the engine waits.
+    connect(m_page, &QWebEnginePage::authenticationRequired, this, [this](const QUrl &url, QAuthenticator *auth) {
+        LoginDialog::answerSite(m_view, url, auth);
+    });
+    connect(m_page, &QWebEnginePage::proxyAuthenticationRequired, this,
+            [this](const QUrl &, QAuthenticator *auth, const QString &proxyHost) {
+                LoginDialog::answerProxy(m_view, proxyHost, auth);
+            });
+    connect(m_page, &QWebEnginePage::certificateError, this, [this](const QWebEngineCertificateError &error) {
+        CertificateWarning::answer(m_view, error);
+    });
+    connect(m_page, &QWebEnginePage::featurePermissionRequested, this,
+            [this](const QUrl &origin, QWebEnginePage::Feature feature) {
+                PermissionAsker::answer(m_page, m_view, origin, feature);
+            });
+    connect(m_page, &QWebEnginePage::fullScreenRequested, this, &WebBrowser::fullScreen);
+}
+
+void WebBrowser::fullScreen(QWebEngineFullScreenRequest request)
+{
+    if (request.toggleOn()) {
+        if (m_fullScreen || !m_view) {
+            request.reject();
+            return;
+        }
+        request.accept();
+        m_fullScreen = new FullScreenWindow(m_view);
+    } else {
+        request.accept();
+        delete m_fullScreen;
+        if (m_view)
+            m_view->setFocus();
+    }
+}
+
+void WebBrowser::showStatus(const QString &text)
+{
+    Q_EMIT StatusTextChange(text);
+}
+
+void WebBrowser::findText(const QString &text, bool backward)
+{
+    const QPointer<WebBrowser> self(this);
+    const auto flags = backward ? QWebEnginePage::FindBackward : QWebEnginePage::FindFlags();
+    m_page->findText(text, flags, [self, text](const QWebEngineFindTextResult &result) {
+        if (!self || text.isEmpty())
+            return;
+        if (result.numberOfMatches() == 0)
+            self->showStatus(QStringLiteral("找不到“%1”").arg(text));
+        else
+            self->showStatus(QStringLiteral("第 %1 处，共 %2 处").arg(result.activeMatch()).arg(result.numberOfMatches()));
+    });
 }
 
 WebBrowser::~WebBrowser()
 {
     // The page must go before the view that shows it; the view may already be gone with its
     // parent when the whole window closes.
+    delete m_fullScreen;
     if (m_view)
         m_view->setPage(nullptr);
     delete m_page;
@@ -146,6 +213,7 @@ QWebEngineProfile *WebBrowser::sharedProfile()
         s->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, true);
         s->setAttribute(QWebEngineSettings::JavascriptCanAccessClipboard, false);
         s->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, true);
+        new Downloads(p);
         return p;
     }();
     return profile;

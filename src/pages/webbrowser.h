@@ -5,6 +5,8 @@
 #include <QPointer>
 #include <QWebEngineView>
 
+class FullScreenWindow;
+class QWebEngineFullScreenRequest;
 class QWebEngineProfile;
 class WebPage;
 
@@ -28,6 +30,10 @@ public:
     qreal zoomFactor() const override;
     void setZoomFactor(qreal factor) override;
     void setInFront(bool inFront) override;
+    void findText(const QString &text, bool backward) override;
+
+    // Shows text in the main window's status bar, as the page's own messages are.
+    void showStatus(const QString &text);
 
     QWebEngineView *view() const { return m_view; }
     WebPage *page() const { return m_page; }
@@ -43,7 +49,10 @@ public:
 private:
     friend class WebPage;
     Browser *newWindowForEngine() { return requestNewWindow(); }
+    void connectRequests();
+    void fullScreen(QWebEngineFullScreenRequest request);
 
     QPointer<QWebEngineView> m_view;
     WebPage *m_page;
+    QPointer<FullScreenWindow> m_fullScreen;
 };

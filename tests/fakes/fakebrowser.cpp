@@ -44,6 +44,11 @@ void FakeBrowser::setZoomFactor(qreal factor)
     zoom = factor;
 }
 
+void FakeBrowser::findText(const QString &text, bool backward)
+{
+    finds.append(backward ? text + QStringLiteral(" <") : text);
+}
+
 void FakeBrowser::finishLoad(const QString &address, const QString &newTitle)
 {
     location = address;

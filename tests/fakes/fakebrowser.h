@@ -26,6 +26,7 @@ public:
     qreal zoomFactor() const override { return zoom; }
     void setZoomFactor(qreal factor) override;
     void setInFront(bool inFront) override { inFrontNow = inFront; }
+    void findText(const QString &text, bool backward) override;
 
     // Test controls.
     void finishLoad(const QString &address, const QString &newTitle);
@@ -40,6 +41,8 @@ public:
     int refreshes = 0;
     qreal zoom = 1.0;
     bool inFrontNow = false;
+    // Each findText call as "text" or "text <" for a backward one.
+    QStringList finds;
     bool failHistory = false;   // GoBack/GoForward throw, as with no history
     bool failZoom = false;
     // Navigate moves the location at once, as the engine does for about:blank.

@@ -1,0 +1,109 @@
+// The keys a browser user's hands already know: each does what its button or handler does.
+#include "form1.h"
+
+#include "failure.h"
+#include "findbar.h"
+#include "pageset.h"
+
+#include <QAction>
+#include <QKeySequence>
+#include <QLineEdit>
+#include <QTabBar>
+
+void Form1::createShortcuts()
+{
+    const auto key = [this](const QList<QKeySequence> &keys, const char *name, const std::function<void()> &run) {
+        auto *action = new QAction(this);
+        action->setObjectName(QLatin1String(name));
+        action->setShortcuts(keys);
+        // The keys work wherever the focus is in this window, the page included.
+        action->setShortcutContext(Qt::WindowShortcut);
+        connect(action, &QAction::triggered, this, run);
+        addAction(action);
+    };
+    using K = QKeySequence;
+    key({K(Qt::CTRL | Qt::Key_T)}, "keyNewPage", [this] { Toolbar1_ButtonClick(3); });
+    key({K(Qt::CTRL | Qt::Key_W)}, "keyClosePage", [this] { m_pages->Command5_Click(); });
+    key({K(Qt::CTRL | Qt::Key_L), K(Qt::Key_F6)}, "keyAddress", [this] { focusAddress(); });
+    key({K(Qt::Key_F5), K(Qt::CTRL | Qt::Key_R)}, "keyRefresh", [this] { Toolbar1_ButtonClick(7); });
+    key({K(Qt::ALT | Qt::Key_Left)}, "keyBack", [this] { Toolbar1_ButtonClick(1); });
+    key({K(Qt::ALT | Qt::Key_Right)}, "keyForward", [this] { Toolbar1_ButtonClick(2); });
+    key({K(Qt::Key_Escape)}, "keyStop", [this] { Command4_Click(); });
+    key({K(Qt::CTRL | Qt::Key_D)}, "keyFavorite", [this] { Toolbar1_ButtonClick(6); });
+    key({K(Qt::CTRL | Qt::Key_Tab)}, "keyNextTab", [this] { selectNeighbourTab(1); });
+    key({K(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab), K(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab)}, "keyPreviousTab",
+        [this] { selectNeighbourTab(-1); });
+    key({K(Qt::CTRL | Qt::Key_F)}, "keyFind", [this] { m_findBar->open(); });
+    key({K(Qt::CTRL | Qt::Key_Minus)}, "keyZoomOut", [this] { Toolbar1_ButtonMenuClick(); });
+    key({K(Qt::CTRL | Qt::Key_Plus), K(Qt::CTRL | Qt::Key_Equal), K(Qt::CTRL | Qt::SHIFT | Qt::Key_Equal)},
+        "keyZoomIn", [this] { zoomIn(); });
+    key({K(Qt::CTRL | Qt::Key_0)}, "keyZoomReset", [this] { zoomReset(); });
+    key({K(Qt::CTRL | Qt::SHIFT | Qt::Key_T)}, "keyReopen", [this] { reopenClosedPage(); });
+
+    m_findBar = new FindBar(Picture2, this);
+    connect(m_findBar, &FindBar::findRequested, this, [this](const QString &text, bool backward) {
+        if (Browser *b = m_pages->current())
+            b->findText(text, backward);
+    });
+    connect(m_findBar, &FindBar::closed, this, [this] {
+        if (Browser *b = m_pages->current()) {
+            b->findText(QString(), false);
+            b->widget()->setFocus();
+        }
+    });
+
+    m_pages->setClosingHandler([this](const QString &address) { m_closedPages.remember(address); });
+}
+
+void Form1::focusAddress()
+{
+    Text1->setFocus(Qt::ShortcutFocusReason);
+    Text1->selectAll();
+}
+
+void Form1::selectNeighbourTab(int step)
+{
+    const int count = TabStrip1->count();
+    if (count < 2)
+        return;
+    // A user's click on the neighbouring tab, wrapping at either end.
+    TabStrip1->setCurrentIndex((TabStrip1->currentIndex() + step + count) % count);
+}
+
+void Form1::zoomIn()
+{
+    // The same walk as making the text smaller, upwards; the first failure ends it.
+    for (qint16 page : m_pages->pageList()) {
+        Browser *b = m_pages->browser(page);
+        if (!b)
+            return;
+        try {
+            b->setZoomFactor(b->zoomFactor() + 0.1);
+        } catch (const Failure &) {
+            return;
+        }
+    }
+}
+
+void Form1::zoomReset()
+{
+    for (qint16 page : m_pages->pageList()) {
+        Browser *b = m_pages->browser(page);
+        if (!b)
+            return;
+        try {
+            b->setZoomFactor(1.0);
+        } catch (const Failure &) {
+            return;
+        }
+    }
+}
+
+void Form1::reopenClosedPage()
+{
+    const QString address = m_closedPages.takeLast();
+    if (address.isEmpty())
+        return;
+    // An address, never read as a link file, into a page of its own.
+    runGuarded([this, address] { open(address, false, false); });
+}
