@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Builds the program and the benchmarks (engine on, RelWithDebInfo) and runs every benchmark,
+# printing one table. Usage: bash bench/run.sh [--runs N]   (BUILD_DIR overrides the build folder)
+set -euo pipefail
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+root="$(dirname "$here")"
+build="${BUILD_DIR:-$root/build-bench}"
+
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKOVALIS_WITH_ENGINE=ON \
+    -DKOVALIS_BUILD_TESTS=ON >/dev/null
+cmake --build "$build" --target kovalis kovalis_bench_baseline kovalis_bench_pages -j"$(nproc)"
+
+PYTHONDONTWRITEBYTECODE=1 exec python3 "$here/harness.py" \
+    --kovalis "$build/src/app/kovalis" \
+    --baseline "$build/bench/kovalis_bench_baseline" \
+    --pages "$build/bench/kovalis_bench_pages" "$@"
