@@ -104,6 +104,10 @@ class RunFolder:
         self.binary = os.path.join(self.dir, "program", os.path.basename(binary))
         os.makedirs(os.path.dirname(self.binary))
         shutil.copy2(binary, self.binary)
+        # The full browser that the small start-up program hands over to.
+        browser = os.path.join(os.path.dirname(binary), "kovalis-browser")
+        if os.path.exists(browser):
+            shutil.copy2(browser, os.path.join(self.dir, "program", "kovalis-browser"))
         home = os.path.join(self.dir, "home")
         os.makedirs(home)
         self.env = dict(base_env, HOME=home, XDG_CONFIG_HOME=f"{home}/.config",

@@ -5,6 +5,7 @@
 #include "failure.h"
 #include "form1.h"
 #include "handoff.h"
+#include "processinfo.h"
 #include "skin.h"
 #include "webbrowser.h"
 
@@ -26,18 +27,7 @@ namespace Startup {
 
 namespace {
 
-// With KOVALIS_TRACE set, start-up milestones go to standard error for the benchmarks.
-void trace(const char *milestone)
-{
-    static const bool on = !qEnvironmentVariableIsEmpty("KOVALIS_TRACE");
-    static QElapsedTimer clock;
-    if (!on)
-        return;
-    if (!clock.isValid())
-        clock.start();
-    std::fprintf(stderr, "kovalis-trace %s %lld\n", milestone, static_cast<long long>(clock.nsecsElapsed() / 1000));
-    std::fflush(stderr);
-}
+using ProcessInfo::trace;
 
 // Traces the first paint of the window it watches, then steps aside.
 class FirstPaintTrace final : public QObject
@@ -55,16 +45,6 @@ protected:
         return false;
     }
 };
-
-QString programFolderOf(const char *argv0)
-{
-#ifdef Q_OS_LINUX
-    const QFileInfo self(QStringLiteral("/proc/self/exe"));
-    if (self.exists())
-        return self.canonicalFilePath().section(QLatin1Char('/'), 0, -2);
-#endif
-    return QFileInfo(QString::fromLocal8Bit(argv0)).absolutePath();
-}
 
 // Shows one message in a process that has no window yet. With nobody at the screen it needs
 // no display at all.
@@ -124,8 +104,15 @@ int run(int argc, char **argv)
         std::printf("Kovalis %s, %s\n", KOVALIS_VERSION_TEXT, qPrintable(WebBrowser::engineVersion()));
         return 0;
     }
+    // The small program in front of us already tried to hand over and failed: say why.
+    const QByteArray handoffError = qgetenv("KOVALIS_HANDOFF_ERROR");
+    if (!handoffError.isEmpty()) {
+        qunsetenv("KOVALIS_HANDOFF_ERROR");
+        message(argc, argv, QString::fromUtf8(handoffError));
+        return 1;
+    }
     const QString commandLine = CommandLine::join(arguments);
-    const QString programFolder = programFolderOf(argv[0]);
+    const QString programFolder = ProcessInfo::programFolder(argv[0]);
 
     // Decided before anything starts the engine or reaches the display.
     SingleInstance instance(programFolder);

@@ -34,8 +34,11 @@ private:
         Folder()
         {
             program = dir.filePath(QStringLiteral("kovalis"));
+            const QString browser = dir.filePath(QStringLiteral("kovalis-browser"));
             QFile::copy(QStringLiteral(KOVALIS_BINARY), program);
-            QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+            QFile::copy(QStringLiteral(KOVALIS_BROWSER_BINARY), browser);
+            for (const QString &file : {program, browser})
+                QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         }
         ~Folder()
         {
