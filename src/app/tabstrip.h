@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QHash>
+#include <QSize>
 #include <QTabBar>
 
 // The tab strip keeps each caption's whole text but draws long ones elided at a sensible width,
@@ -16,4 +18,12 @@ public:
 protected:
     QSize tabSizeHint(int index) const override;
     QSize minimumTabSizeHint(int index) const override;
+    void changeEvent(QEvent *event) override;
+
+private:
+    // The tab bar lays every tab out again on each insert and remove; a tab's size depends only
+    // on its caption and whether it is selected, so it is measured once per caption.
+    using SizeKey = QPair<QString, bool>;
+    mutable QHash<SizeKey, QSize> m_sizes;
+    mutable QHash<SizeKey, QSize> m_minimumSizes;
 };

@@ -16,6 +16,13 @@ namespace {
 
 const QString kBlank = QStringLiteral("about:blank");
 
+// A page whose address, lower-cased, is exactly "about:blank"; checked without copying, since
+// every new page scans all open ones.
+bool isBlank(const QString &address)
+{
+    return address.size() == kBlank.size() && address.compare(kBlank, Qt::CaseInsensitive) == 0;
+}
+
 Failure elementMissing(qint16 page)
 {
     return Failure(QStringLiteral("网页 %1 不存在。").arg(page), Failure::Kind::ElementMissing);
@@ -115,7 +122,7 @@ void PageSet::NewP()
         Browser *b = browser(q);
         if (!b)
             throw elementMissing(q);
-        if (b->LocationURL().toLower() == kBlank) {
+        if (isBlank(b->LocationURL())) {
             m_curP = q;
             selectTab(TabPos(q));
             return;
