@@ -40,11 +40,16 @@ private:
     WebBrowser *m_owner;
 };
 
+int WebBrowser::freezeAfterMs = 60 * 1000;
+
 WebBrowser::WebBrowser(QWebEngineProfile *profile, QWidget *pageArea)
     : m_view(new QWebEngineView(pageArea))
     , m_page(new WebPage(profile, this))
 {
     m_view->setPage(m_page);
+    m_freezeTimer.setSingleShot(true);
+    m_freezeTimer.setInterval(freezeAfterMs);
+    connect(&m_freezeTimer, &QTimer::timeout, this, &WebBrowser::freezeIfAllowed);
     m_view->setObjectName(QStringLiteral("WebBrowser1"));
 
     connect(m_page, &QWebEnginePage::linkHovered, this, [this](const QString &url) {
@@ -196,9 +201,24 @@ void WebBrowser::setZoomFactor(qreal factor)
 void WebBrowser::setInFront(bool inFront)
 {
     // A page behind others is hidden from the engine already (its view is hidden), which
-    // throttles its timers and painting; bringing it forward must wake it fully.
-    if (inFront && m_page->lifecycleState() != QWebEnginePage::LifecycleState::Active)
-        m_page->setLifecycleState(QWebEnginePage::LifecycleState::Active);
+    // throttles its timers and painting. One that stays behind for a while is frozen as well,
+    // when the engine says it may be (no audio, no pending form, ...): it stops running script
+    // but keeps everything it shows. Discarding would free more but reloads the page, which
+    // changes what it shows when it comes back.
+    if (inFront) {
+        m_freezeTimer.stop();
+        if (m_page->lifecycleState() != QWebEnginePage::LifecycleState::Active)
+            m_page->setLifecycleState(QWebEnginePage::LifecycleState::Active);
+    } else {
+        m_freezeTimer.start();
+    }
+}
+
+void WebBrowser::freezeIfAllowed()
+{
+    if (m_page->recommendedState() != QWebEnginePage::LifecycleState::Active
+        && m_page->lifecycleState() == QWebEnginePage::LifecycleState::Active)
+        m_page->setLifecycleState(QWebEnginePage::LifecycleState::Frozen);
 }
 
 QWebEngineProfile *WebBrowser::sharedProfile()

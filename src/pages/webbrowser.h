@@ -3,6 +3,7 @@
 #include "browser.h"
 
 #include <QPointer>
+#include <QTimer>
 #include <QWebEngineView>
 
 class FullScreenWindow;
@@ -35,6 +36,9 @@ public:
     // Shows text in the main window's status bar, as the page's own messages are.
     void showStatus(const QString &text);
 
+    // How long a page stays behind others before it may be frozen.
+    static int freezeAfterMs;
+
     QWebEngineView *view() const { return m_view; }
     WebPage *page() const { return m_page; }
 
@@ -47,6 +51,7 @@ public:
     static BrowserFactory factory();
 
 private:
+    void freezeIfAllowed();
     friend class WebPage;
     Browser *newWindowForEngine() { return requestNewWindow(); }
     void connectRequests();
@@ -54,5 +59,6 @@ private:
 
     QPointer<QWebEngineView> m_view;
     WebPage *m_page;
+    QTimer m_freezeTimer;
     QPointer<FullScreenWindow> m_fullScreen;
 };

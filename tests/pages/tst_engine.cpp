@@ -133,6 +133,25 @@ private Q_SLOTS:
         QCOMPARE(f.tabs()->tabText(1), QStringLiteral("Front"));
     }
 
+    void backgroundPage_isFrozenAndWokenWhenItComesBack()
+    {
+        WebBrowser::freezeAfterMs = 300;
+        Fixture f;
+        f.server.serve("/a", page("A"));
+        f.server.serve("/b", page("B"));
+        QVERIFY(f.form->Form_Load(f.server.url("/a")));
+        QTRY_COMPARE_WITH_TIMEOUT(f.form->windowTitle(), QStringLiteral("A"), 20000);
+        f.Text1()->setText(f.server.url("/b"));
+        f.form->openfile(f.server.url("/b"), false);
+        QTRY_COMPARE_WITH_TIMEOUT(f.form->windowTitle(), QStringLiteral("B"), 20000);
+        QWebEnginePage *behind = f.web(0)->view()->page();
+        QTRY_COMPARE_WITH_TIMEOUT(behind->lifecycleState(), QWebEnginePage::LifecycleState::Frozen, 10000);
+        f.tabs()->setCurrentIndex(0);
+        QCOMPARE(behind->lifecycleState(), QWebEnginePage::LifecycleState::Active);
+        QCOMPARE(f.tabs()->tabText(0), QStringLiteral("A"));
+        WebBrowser::freezeAfterMs = 60 * 1000;
+    }
+
     void hoveredLink_showsInTheStatusBar()
     {
         Fixture f;
