@@ -15,6 +15,12 @@ if(KOVALIS_SANITIZE)
     target_compile_options(kovalis_settings INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
     target_link_options(kovalis_settings INTERFACE -fsanitize=address,undefined)
 endif()
+if(KOVALIS_FUZZ)
+    # Coverage for libFuzzer in every library of ours; the fuzz targets add the fuzzer's main.
+    target_compile_options(kovalis_settings INTERFACE -fsanitize=fuzzer-no-link,address,undefined
+        -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+    target_link_options(kovalis_settings INTERFACE -fsanitize=address,undefined)
+endif()
 
 # kovalis_add_test(NAME SOURCES ... LIBS ... [ENGINE])
 # Every test is its own executable with a CTest timeout and the offscreen platform.

@@ -9,6 +9,7 @@ packages=(
     fonts-noto-cjk xvfb xauth x11-utils imagemagick
     fcitx5-frontend-qt6
 )
+# clang and its sanitizer and libFuzzer runtimes, for the fuzz build (scripts/test.sh always asks).
 if [ "${KOVALIS_WITH_FUZZ:-0}" = 1 ]; then
     packages+=(clang libclang-rt-14-dev)
 fi

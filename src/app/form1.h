@@ -86,6 +86,7 @@ private:
     void openHome(bool newTF);
     void open(const QString &path, bool newTF, bool isLinkFile);
     void runGuarded(const std::function<void()> &command);
+    void zoomEveryPage(const std::function<qreal(qreal)> &step);
     void appendEngines(const QList<Engine> &engines);
     void createShortcuts();
     void focusAddress();

@@ -159,12 +159,18 @@ void Form1::addToFavorites()
 
 void Form1::Toolbar1_ButtonMenuClick()
 {
+    zoomEveryPage([](qreal factor) { return factor - 0.1; });
+}
+
+void Form1::zoomEveryPage(const std::function<qreal(qreal)> &step)
+{
+    // Every open page in tab order; the first failure (a page at its limit) ends the walk.
     for (qint16 page : m_pages->pageList()) {
         Browser *b = m_pages->browser(page);
         if (!b)
             return;
         try {
-            b->setZoomFactor(b->zoomFactor() - 0.1);
+            b->setZoomFactor(step(b->zoomFactor()));
         } catch (const Failure &) {
             return;
         }

@@ -72,31 +72,13 @@ void Form1::selectNeighbourTab(int step)
 
 void Form1::zoomIn()
 {
-    // The same walk as making the text smaller, upwards; the first failure ends it.
-    for (qint16 page : m_pages->pageList()) {
-        Browser *b = m_pages->browser(page);
-        if (!b)
-            return;
-        try {
-            b->setZoomFactor(b->zoomFactor() + 0.1);
-        } catch (const Failure &) {
-            return;
-        }
-    }
+    // The same walk as making the text smaller, upwards.
+    zoomEveryPage([](qreal factor) { return factor + 0.1; });
 }
 
 void Form1::zoomReset()
 {
-    for (qint16 page : m_pages->pageList()) {
-        Browser *b = m_pages->browser(page);
-        if (!b)
-            return;
-        try {
-            b->setZoomFactor(1.0);
-        } catch (const Failure &) {
-            return;
-        }
-    }
+    zoomEveryPage([](qreal) { return 1.0; });
 }
 
 void Form1::reopenClosedPage()

@@ -42,4 +42,10 @@ QByteArray encode(const QString &text, Encoding encoding)
     return encoder.encode(text);
 }
 
+QByteArray encodeReadable(const QString &text)
+{
+    const QByteArray gb = encode(text, Encoding::Gb18030);
+    return decode(gb) == text ? gb : text.toUtf8();
+}
+
 } // namespace TextCodec

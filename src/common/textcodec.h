@@ -14,5 +14,8 @@ Encoding detect(const QByteArray &bytes);
 QString decode(const QByteArray &bytes);
 QString decode(const QByteArray &bytes, Encoding encoding);
 QByteArray encode(const QString &text, Encoding encoding = Encoding::Gb18030);
+// GB18030, unless those bytes would also be valid UTF-8 and so read back as other text
+// (a few short Chinese texts do): then UTF-8, which always reads back as written.
+QByteArray encodeReadable(const QString &text);
 
 } // namespace TextCodec

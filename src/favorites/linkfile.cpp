@@ -59,7 +59,7 @@ QString formatErrorMessage()
 
 QByteArray compose(const QString &address)
 {
-    return TextCodec::encode(header() + u"\r\n"_s + address + u"\r\n"_s);
+    return TextCodec::encodeReadable(header() + u"\r\n"_s + address + u"\r\n"_s);
 }
 
 ReadResult read(const QString &path)

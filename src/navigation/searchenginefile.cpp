@@ -52,12 +52,12 @@ QList<Engine> load(const QString &programFolder)
 
 void append(const QString &programFolder, const Engine &engine)
 {
+    const QString refused
+            = QStringLiteral("搜索引擎名称和搜索串里不能有换行，也不能有“%1”。").arg(separator());
     // Either text would come back from the file as a different engine, or as several.
-    for (const QString &text : { engine.name, engine.searchString }) {
-        if (text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n'))
-            || text.contains(separator()))
-            throw Failure(
-                QStringLiteral("搜索引擎名称和搜索串里不能有换行，也不能有“%1”。").arg(separator()));
+    for (const QString &text : {engine.name, engine.searchString}) {
+        if (text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n')) || text.contains(separator()))
+            throw Failure(refused);
     }
     const QString file = path(programFolder);
     QByteArray bytes;
@@ -68,11 +68,20 @@ void append(const QString &programFolder, const Engine &engine)
     if (!bytes.isEmpty() && !bytes.endsWith('\r') && !bytes.endsWith('\n'))
         bytes += "\r\n";
     const QString line = engine.name + separator() + engine.searchString + QStringLiteral("\r\n");
-    // Plain ASCII says nothing of the file's encoding: new text goes in the one we write.
+    // Plain ASCII says nothing of the file's encoding: new text goes in one that reads back
+    // as written.
     const bool ascii = std::all_of(bytes.cbegin(), bytes.cend(), [](char c) { return uchar(c) < 0x80; });
-    const TextCodec::Encoding encoding = ascii ? TextCodec::Encoding::Gb18030 : TextCodec::detect(bytes);
-    bytes += TextCodec::encode(line, encoding);
-    if (!SafeFile::write(file, bytes, &error))
+    const QByteArray encoded = ascii ? TextCodec::encodeReadable(line)
+                                     : TextCodec::encode(line, TextCodec::detect(bytes));
+    const QByteArray written = bytes + encoded;
+    // The file must give back exactly the engines it had and this one: a name ending in
+    // " TheHead:" or starting with a byte-order mark would not.
+    const QList<Engine> before = parse(TextCodec::decode(bytes));
+    const QList<Engine> after = parse(TextCodec::decode(written));
+    if (after.size() != before.size() + 1 || after.last().name != engine.name
+        || after.last().searchString != engine.searchString)
+        throw Failure(refused);
+    if (!SafeFile::write(file, written, &error))
         throw Failure(QStringLiteral("无法保存搜索引擎：%1").arg(error));
 }
 

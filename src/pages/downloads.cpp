@@ -1,5 +1,6 @@
 #include "downloads.h"
 
+#include "dialogs.h"
 #include "webbrowser.h"
 
 #include <QDir>
@@ -26,7 +27,7 @@ QString askSavePath(QWidget *parent, const QString &suggested)
     if (saveDialogForTests())
         return saveDialogForTests()(suggested);
     // With nobody at the screen a download is cancelled, never saved unasked.
-    if (qEnvironmentVariableIntValue("KOVALIS_UNATTENDED") == 1)
+    if (QtDialogs::unattended())
         return QString();
     return QFileDialog::getSaveFileName(parent, QStringLiteral("保存文件"), suggested);
 }

@@ -1,5 +1,7 @@
 #include "logindialog.h"
 
+#include "dialogs.h"
+
 #include <QAuthenticator>
 #include <QDebug>
 #include <QDialog>
@@ -44,7 +46,7 @@ void LoginDialog::answer(QWidget *parent, const QString &prompt, QAuthenticator 
     std::optional<Login> login;
     if (askForTests())
         login = askForTests()(prompt);
-    else if (qEnvironmentVariableIntValue("KOVALIS_UNATTENDED") == 1)
+    else if (QtDialogs::unattended())
         qInfo().noquote() << QStringLiteral("Kovalis: %1 → 取消").arg(prompt);
     else
         login = show(parent, prompt);

@@ -1,5 +1,7 @@
 #include "pagequestion.h"
 
+#include "dialogs.h"
+
 #include <QDebug>
 #include <QMessageBox>
 #include <QPushButton>
@@ -23,7 +25,7 @@ bool PageQuestion::ask(QWidget *parent, const QString &question)
 {
     if (askForTests())
         return askForTests()(question);
-    if (qEnvironmentVariableIntValue("KOVALIS_UNATTENDED") == 1) {
+    if (QtDialogs::unattended()) {
         // Nobody is there to allow anything.
         qInfo().noquote() << QStringLiteral("Kovalis: %1 → 拒绝").arg(question);
         return false;
