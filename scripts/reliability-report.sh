@@ -86,8 +86,9 @@ done
     echo "## Not covered here"
     echo
     echo "- Pages on the real engine (\`tst_pageabuse\`) appear above only when \`build/\` holds the engine build."
-    echo "- GB18030 bytes that also happen to be valid UTF-8 are read back as UTF-8: the encoding rule for"
-    echo "  data files cannot tell them apart; the round-trip fuzzers pass such inputs over."
+    echo "- A file from elsewhere whose GB18030 bytes also happen to be valid UTF-8 is read as UTF-8: the"
+    echo "  encoding rule cannot tell the two apart. Kovalis writes such text as UTF-8 so its own files read"
+    echo "  back as written; the round-trip fuzzers pass such inputs over."
 } >"$out"
 cat "$work/fuzz.txt"
 grep -h -E '^(Totals|FAIL)' "$work"/tst_*.txt
