@@ -1,3 +1,4 @@
+#include "enginewindow.h"
 #include "form1.h"
 #include "pagequestion.h"
 #include "scripteddialogs.h"
@@ -100,10 +101,8 @@ private Q_SLOTS:
 
 int main(int argc, char **argv)
 {
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QApplication app(argc, argv);
     tst_Certificate test;
-    return QTest::qExec(&test, argc, argv);
+    return runEngineTest(test, argc, argv);
 }
 
 #include "tst_certificate.moc"

@@ -1,3 +1,4 @@
+#include "enginewindow.h"
 #include "form1.h"
 #include "loopbackserver.h"
 #include "pageset.h"
@@ -22,30 +23,11 @@ class tst_Engine : public QObject
     Q_OBJECT
 
 private:
-    struct Fixture
-    {
-        QTemporaryDir folder;
-        ScriptedDialogs dialogs;
-        LoopbackServer server;
-        std::unique_ptr<Form1> form;
-
-        Fixture()
-        {
-            form = std::make_unique<Form1>(folder.path(), WebBrowser::factory(), dialogs);
-            form->resize(800, 600);
-            form->show();
-        }
-        PageSet &pages() { return form->pages(); }
-        QTabBar *tabs() const { return form->findChild<QTabBar *>(QStringLiteral("TabStrip1")); }
-        QLineEdit *Text1() const { return form->findChild<QLineEdit *>(QStringLiteral("Text1")); }
-        QLabel *status() const { return form->findChild<QLabel *>(QStringLiteral("StatusPanel1")); }
-        WebBrowser *web(qint16 page) { return static_cast<WebBrowser *>(pages().browser(page)); }
-    };
+    using Fixture = EngineWindow;
 
     static QByteArray page(const QByteArray &title, const QByteArray &body = QByteArray())
     {
-        return "<!doctype html><html><head><meta charset=utf-8><title>" + title + "</title></head><body>" + body
-                + "</body></html>";
+        return EngineWindow::page(title, body);
     }
 
 private Q_SLOTS:
@@ -57,7 +39,7 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(f.server.requested("/x"), 20000);
         QTRY_COMPARE_WITH_TIMEOUT(f.form->windowTitle(), QStringLiteral("X"), 20000);
         QTRY_COMPARE(f.Text1()->text(), f.server.url("/x"));
-        QTRY_COMPARE(f.status()->text(), QStringLiteral("完成"));
+        QTRY_COMPARE(f.status(), QStringLiteral("完成"));
     }
 
     void newWindows_becomeTabs_data()
@@ -157,14 +139,14 @@ private Q_SLOTS:
         Fixture f;
         f.server.serve("/links", page("Links", "<a href='/target' style='display:block;width:100%;height:400px'>x</a>"));
         QVERIFY(f.form->Form_Load(f.server.url("/links")));
-        QTRY_COMPARE_WITH_TIMEOUT(f.status()->text(), QStringLiteral("完成"), 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(f.status(), QStringLiteral("完成"), 20000);
         QWidget *surface = f.web(0)->view()->focusProxy();
         QVERIFY(surface);
         QTRY_VERIFY_WITH_TIMEOUT(
                 [&] {
                     QTest::mouseMove(surface, QPoint(50, 50));
                     QTest::mouseMove(surface, QPoint(60, 60));
-                    return f.status()->text() == f.server.url("/target");
+                    return f.status() == f.server.url("/target");
                 }(),
                 20000);
     }
@@ -191,10 +173,8 @@ private Q_SLOTS:
 
 int main(int argc, char **argv)
 {
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QApplication app(argc, argv);
     tst_Engine test;
-    return QTest::qExec(&test, argc, argv);
+    return runEngineTest(test, argc, argv);
 }
 
 #include "tst_engine.moc"

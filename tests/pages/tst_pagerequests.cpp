@@ -1,4 +1,5 @@
 #include "downloads.h"
+#include "enginewindow.h"
 #include "form1.h"
 #include "logindialog.h"
 #include "loopbackserver.h"
@@ -77,29 +78,14 @@ class tst_PageRequests : public QObject
     Q_OBJECT
 
 private:
-    struct Fixture
+    struct Fixture : EngineWindow
     {
-        QTemporaryDir folder;
-        ScriptedDialogs dialogs;
-        LoopbackServer server;
-        std::unique_ptr<Form1> form;
-
-        Fixture()
-        {
-            form = std::make_unique<Form1>(folder.path(), WebBrowser::factory(), dialogs);
-            form->resize(800, 600);
-            form->show();
-            QApplication::setActiveWindow(form.get());
-        }
-        ~Fixture()
+        ~Fixture() override
         {
             Downloads::setSaveDialogForTests({});
             LoginDialog::setForTests({});
             PageQuestion::setForTests({});
         }
-        PageSet &pages() { return form->pages(); }
-        QString status() const { return form->findChild<QLabel *>(QStringLiteral("StatusPanel1"))->text(); }
-        WebBrowser *front() { return static_cast<WebBrowser *>(pages().current()); }
     };
 
 private Q_SLOTS:
@@ -265,10 +251,8 @@ private Q_SLOTS:
 
 int main(int argc, char **argv)
 {
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QApplication app(argc, argv);
     tst_PageRequests test;
-    return QTest::qExec(&test, argc, argv);
+    return runEngineTest(test, argc, argv);
 }
 
 #include "tst_pagerequests.moc"

@@ -1,3 +1,4 @@
+#include "enginewindow.h"
 #include "form1.h"
 #include "loopbackserver.h"
 #include "pageset.h"
@@ -29,23 +30,8 @@ class tst_PageView : public QObject
     Q_OBJECT
 
 private:
-    struct Fixture
+    struct Fixture : EngineWindow
     {
-        QTemporaryDir folder;
-        ScriptedDialogs dialogs;
-        LoopbackServer server;
-        std::unique_ptr<Form1> form;
-
-        Fixture()
-        {
-            form = std::make_unique<Form1>(folder.path(), WebBrowser::factory(), dialogs);
-            form->resize(800, 600);
-            form->show();
-            QApplication::setActiveWindow(form.get());
-        }
-        PageSet &pages() { return form->pages(); }
-        QString status() const { return form->findChild<QLabel *>(QStringLiteral("StatusPanel1"))->text(); }
-        WebBrowser *front() { return static_cast<WebBrowser *>(pages().current()); }
         // Loads a page and waits until it takes input.
         void load(const QByteArray &path, const QByteArray &title)
         {
@@ -124,10 +110,8 @@ private Q_SLOTS:
 
 int main(int argc, char **argv)
 {
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QApplication app(argc, argv);
     tst_PageView test;
-    return QTest::qExec(&test, argc, argv);
+    return runEngineTest(test, argc, argv);
 }
 
 #include "tst_pageview.moc"

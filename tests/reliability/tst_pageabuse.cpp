@@ -1,3 +1,4 @@
+#include "enginewindow.h"
 #include "form1.h"
 #include "loopbackserver.h"
 #include "pageset.h"
@@ -21,27 +22,18 @@ class tst_PageAbuse final : public QObject
     Q_OBJECT
 
 private:
-    struct Fixture
+    struct Fixture : EngineWindow
     {
-        QTemporaryDir folder;
-        ScriptedDialogs dialogs;
-        LoopbackServer server;
-        std::unique_ptr<Form1> form;
         QTimer ticker;
         QElapsedTimer sinceTick;
         qint64 longestGap = 0;
 
         Fixture()
         {
-            form = std::make_unique<Form1>(folder.path(), WebBrowser::factory(), dialogs);
-            form->resize(800, 600);
-            form->show();
             sinceTick.start();
             QObject::connect(&ticker, &QTimer::timeout, [this] { longestGap = qMax(longestGap, sinceTick.restart()); });
             ticker.start(20);
         }
-        PageSet &pages() { return form->pages(); }
-        QTabBar *tabs() const { return form->findChild<QTabBar *>(QStringLiteral("TabStrip1")); }
 
         void checkInvariants()
         {
@@ -56,8 +48,7 @@ private:
 
     static QByteArray page(const QByteArray &title, const QByteArray &body = QByteArray())
     {
-        return "<!doctype html><html><head><meta charset=utf-8><title>" + title + "</title></head><body>" + body
-                + "</body></html>";
+        return EngineWindow::page(title, body);
     }
 
 private Q_SLOTS:
@@ -107,10 +98,8 @@ private Q_SLOTS:
 
 int main(int argc, char **argv)
 {
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QApplication app(argc, argv);
     tst_PageAbuse test;
-    return QTest::qExec(&test, argc, argv);
+    return runEngineTest(test, argc, argv);
 }
 
 #include "tst_pageabuse.moc"
