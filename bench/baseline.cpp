@@ -9,7 +9,6 @@
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
-
 #include <cstdio>
 
 namespace {
@@ -19,7 +18,8 @@ void trace(const char *milestone)
     static QElapsedTimer clock;
     if (!clock.isValid())
         clock.start();
-    std::fprintf(stderr, "kovalis-trace %s %lld\n", milestone, static_cast<long long>(clock.nsecsElapsed() / 1000));
+    std::fprintf(
+        stderr, "kovalis-trace %s %lld\n", milestone, static_cast<long long>(clock.nsecsElapsed() / 1000));
     std::fflush(stderr);
 }
 
@@ -67,7 +67,7 @@ int main(int argc, char **argv)
         window.addTab(view, QString::number(i));
         if (showEach)
             QObject::connect(view, &QWebEngineView::loadFinished, &window,
-                             [&window, view] { window.setCurrentWidget(view); });
+                [&window, view] { window.setCurrentWidget(view); });
         if (discardHidden)
             QObject::connect(view, &QWebEngineView::loadFinished, &window, [&window, &loading] {
                 if (--loading != 0)

@@ -15,7 +15,6 @@
 #include <QListWidget>
 #include <QStringList>
 #include <QTemporaryDir>
-
 #include <algorithm>
 #include <cstdio>
 #include <functional>
@@ -36,7 +35,8 @@ double median(QList<double> values)
 void report(const char *figure, const QList<double> &perRun)
 {
     const auto [lo, hi] = std::minmax_element(perRun.begin(), perRun.end());
-    std::printf("%s\t%.1f\t%.1f\t%.1f\t%lld\n", figure, median(perRun), *lo, *hi, static_cast<long long>(perRun.size()));
+    std::printf("%s\t%.1f\t%.1f\t%.1f\t%lld\n", figure, median(perRun), *lo, *hi,
+        static_cast<long long>(perRun.size()));
     std::fflush(stdout);
 }
 
@@ -185,7 +185,7 @@ int main(int argc, char **argv)
     const QStringList arguments = QApplication::arguments().mid(1);
     const QString only = arguments.value(0);
     if (only.isEmpty()) {
-        for (int open : {10, 100, 1000})
+        for (int open : { 10, 100, 1000 })
             pageSet(open);
     } else if (only == QStringLiteral("pages")) {
         kRuns = qMax(1, arguments.value(2, QStringLiteral("5")).toInt());

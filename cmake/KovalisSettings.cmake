@@ -39,3 +39,13 @@ function(kovalis_add_test name)
     set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT}
         ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QTWEBENGINE_DISABLE_SANDBOX=1;QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu;KOVALIS_UNATTENDED=1;LC_ALL=C.UTF-8;XDG_DATA_HOME=${CMAKE_BINARY_DIR}/test-home/data;XDG_CACHE_HOME=${CMAKE_BINARY_DIR}/test-home/cache;XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/test-home/config")
 endfunction()
+
+# `cmake --build build --target format` formats every C++ file with the repository's .clang-format.
+find_program(KOVALIS_CLANG_FORMAT clang-format)
+if(KOVALIS_CLANG_FORMAT)
+    file(GLOB_RECURSE KOVALIS_FORMAT_FILES CONFIGURE_DEPENDS
+        ${PROJECT_SOURCE_DIR}/src/*.cpp ${PROJECT_SOURCE_DIR}/src/*.h
+        ${PROJECT_SOURCE_DIR}/tests/*.cpp ${PROJECT_SOURCE_DIR}/tests/*.h
+        ${PROJECT_SOURCE_DIR}/bench/*.cpp ${PROJECT_SOURCE_DIR}/fuzz/*.cpp ${PROJECT_SOURCE_DIR}/fuzz/*.h)
+    add_custom_target(format COMMAND ${KOVALIS_CLANG_FORMAT} -i ${KOVALIS_FORMAT_FILES} VERBATIM)
+endif()

@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QUrl url = AddressFixup::toUrl(unquoted, working.path());
     // Whatever went in, what comes out is an address or nothing, and its text parses again.
     if (url.isValid())
-        FUZZ_CHECK(QUrl(url.toString(QUrl::FullyEncoded), QUrl::StrictMode).isValid()
-                   || url.scheme().isEmpty());
+        FUZZ_CHECK(
+            QUrl(url.toString(QUrl::FullyEncoded), QUrl::StrictMode).isValid() || url.scheme().isEmpty());
     return 0;
 }

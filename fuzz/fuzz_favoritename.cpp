@@ -23,16 +23,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         FUZZ_CHECK(!cleaned.contains(c));
     FUZZ_CHECK(cleaned.size() == caption.size());
 
-    const int before = int(QDir(store.folderPath()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System
-                                                             | QDir::NoDotAndDotDot).size());
+    const int before
+        = int(QDir(store.folderPath())
+                  .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)
+                  .size());
     try {
         const QString path = store.addFavorite(caption, QStringLiteral("http://example.invalid/"));
         const QFileInfo info(path);
         FUZZ_CHECK(info.isFile());
         FUZZ_CHECK(QDir(info.absolutePath()) == QDir(store.folderPath()));
         FUZZ_CHECK(LinkFile::read(path).address == QStringLiteral("http://example.invalid/"));
-        const int after = int(QDir(store.folderPath()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System
-                                                                | QDir::NoDotAndDotDot).size());
+        const int after
+            = int(QDir(store.folderPath())
+                      .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)
+                      .size());
         FUZZ_CHECK(after == before + 1);
     } catch (const Failure &failure) {
         FUZZ_CHECK(!failure.description().isEmpty());

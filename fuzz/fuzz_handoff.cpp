@@ -8,7 +8,6 @@
 #include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QtEndian>
-
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -57,7 +56,8 @@ QString expectedText(const QByteArray &bytes)
     if (bytes.size() < 4)
         return QString();
     const quint32 length = qFromBigEndian<quint32>(bytes.constData());
-    if (length == 0 || length > quint32(SingleInstance::maxMessageBytes) || bytes.size() != 4 + qsizetype(length))
+    if (length == 0 || length > quint32(SingleInstance::maxMessageBytes)
+        || bytes.size() != 4 + qsizetype(length))
         return QString();
     QStringDecoder utf8(QStringDecoder::Utf8, QStringConverter::Flag::Stateless);
     const QString text = utf8.decode(QByteArrayView(bytes).sliced(4));
@@ -77,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // A plain socket: the client must not need the event loop the server runs on.
     const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0);
     FUZZ_CHECK(fd >= 0);
-    sockaddr_un address{};
+    sockaddr_un address {};
     address.sun_family = AF_UNIX;
     const QByteArray path = QFile::encodeName(HandoffFolder::serverName(s.folder.path()));
     FUZZ_CHECK(size_t(path.size()) < sizeof address.sun_path);
@@ -113,7 +113,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         FUZZ_CHECK(!deadline.hasExpired());
     } else {
         FUZZ_CHECK(answer == "A");
-        FUZZ_CHECK(s.received == QStringList{ expected });
+        FUZZ_CHECK(s.received == QStringList { expected });
     }
     QCoreApplication::processEvents();
     return 0;

@@ -5,7 +5,6 @@
 
 #include <QFile>
 #include <QTemporaryDir>
-
 #include <algorithm>
 
 // The first input byte chooses: parse the bytes as a whole file, or append an engine made from
@@ -34,8 +33,8 @@ void parseFile(const QByteArray &bytes)
 void appendAndReadBack(const QByteArray &bytes)
 {
     const qsizetype cut = bytes.indexOf('\0');
-    const Engine engine{ QString::fromUtf8(bytes.left(cut < 0 ? bytes.size() : cut)),
-                         cut < 0 ? QStringLiteral("x") : QString::fromUtf8(bytes.mid(cut + 1)) };
+    const Engine engine { QString::fromUtf8(bytes.left(cut < 0 ? bytes.size() : cut)),
+        cut < 0 ? QStringLiteral("x") : QString::fromUtf8(bytes.mid(cut + 1)) };
     const QString folder = programFolder();
     QFile::remove(SearchEngineFile::path(folder));
     try {

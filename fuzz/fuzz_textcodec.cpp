@@ -21,8 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         }
         // Joined again with the line end the first kind recognises, the lines split the same way.
         if (ends == Lines::Ends::CrOrCrLf)
-            FUZZ_CHECK(Lines::split(lines.join(QLatin1String("\r\n")), ends) == lines
-                       || lines.contains(QString()));
+            FUZZ_CHECK(
+                Lines::split(lines.join(QLatin1String("\r\n")), ends) == lines || lines.contains(QString()));
     }
 
     // What was decoded (valid Unicode, or U+FFFD for bad bytes) comes back from GB18030.

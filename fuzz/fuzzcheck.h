@@ -4,10 +4,10 @@
 #include <cstdlib>
 
 // A broken invariant is a finding like a crash: libFuzzer keeps the input.
-#define FUZZ_CHECK(condition)                                                                   \
-    do {                                                                                         \
-        if (!(condition)) {                                                                      \
-            std::fprintf(stderr, "invariant broken: %s (%s:%d)\n", #condition, __FILE__, __LINE__); \
-            std::abort();                                                                        \
-        }                                                                                        \
+#define FUZZ_CHECK(condition)                                                                                \
+    do {                                                                                                     \
+        if (!(condition)) {                                                                                  \
+            std::fprintf(stderr, "invariant broken: %s (%s:%d)\n", #condition, __FILE__, __LINE__);          \
+            std::abort();                                                                                    \
+        }                                                                                                    \
     } while (false)

@@ -21,7 +21,7 @@ FindBar::FindBar(QWidget *pageArea, QWidget *parent)
     auto *previous = new QPushButton(QStringLiteral("上一个"), this);
     auto *shut = new QPushButton(QStringLiteral("×"), this);
     shut->setToolTip(QStringLiteral("关闭查找栏"));
-    for (QPushButton *b : {next, previous, shut})
+    for (QPushButton *b : { next, previous, shut })
         b->setFocusPolicy(Qt::NoFocus);
 
     auto *layout = new QHBoxLayout(this);

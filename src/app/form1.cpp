@@ -35,8 +35,8 @@ QRect pxRect(int left, int top, int width, int height)
 QFont uiFont(qreal points, const QString &family = QStringLiteral("微软雅黑"), bool bold = false)
 {
     QFont font;
-    font.setFamilies({family, QStringLiteral("Microsoft YaHei"), QStringLiteral("Noto Sans CJK SC"),
-                      QStringLiteral("WenQuanYi Micro Hei")});
+    font.setFamilies({ family, QStringLiteral("Microsoft YaHei"), QStringLiteral("Noto Sans CJK SC"),
+        QStringLiteral("WenQuanYi Micro Hei") });
     font.setPointSizeF(points);
     font.setBold(bold);
     return font;
@@ -185,14 +185,14 @@ void Form1::createToolbar()
         int picture;
     };
     const ButtonDesign buttons[] = {
-        {QStringLiteral("后退"), QString(), 10},
-        {QStringLiteral("前进"), QString(), 11},
-        {QStringLiteral("新页"), QStringLiteral("打开新空白页"), 4},
-        {QStringLiteral("主页"), QStringLiteral("打开主页"), 3},
-        {QStringLiteral("收藏夹"), QStringLiteral("打开收藏夹"), 6},
-        {QStringLiteral("收藏"), QStringLiteral("收藏网址"), 5},
-        {QStringLiteral("刷新"), QStringLiteral("刷新网页"), 7},
-        {QStringLiteral("关于"), QString(), 13},
+        { QStringLiteral("后退"), QString(), 10 },
+        { QStringLiteral("前进"), QString(), 11 },
+        { QStringLiteral("新页"), QStringLiteral("打开新空白页"), 4 },
+        { QStringLiteral("主页"), QStringLiteral("打开主页"), 3 },
+        { QStringLiteral("收藏夹"), QStringLiteral("打开收藏夹"), 6 },
+        { QStringLiteral("收藏"), QStringLiteral("收藏网址"), 5 },
+        { QStringLiteral("刷新"), QStringLiteral("刷新网页"), 7 },
+        { QStringLiteral("关于"), QString(), 13 },
     };
     int index = 0;
     for (const ButtonDesign &design : buttons) {
@@ -237,8 +237,8 @@ void Form1::arrange()
 void Form1::Form_Resize()
 {
     const int twips = twipsPerPixel;
-    const Form1Layout l = Form1Layout::compute(width() * twips + Form1Layout::frameWidth,
-                                               height() * twips + Form1Layout::frameHeight);
+    const Form1Layout l = Form1Layout::compute(
+        width() * twips + Form1Layout::frameWidth, height() * twips + Form1Layout::frameHeight);
     if (l.tabStripWidth)
         TabStrip1->resize(px(*l.tabStripWidth), TabStrip1->height());
     if (l.browserWidth) {

@@ -1,6 +1,4 @@
 // The main window's handlers: each hands its event to the room that does the work.
-#include "form1.h"
-
 #include "about.h"
 #include "addressrule.h"
 #include "commandline.h"
@@ -8,6 +6,7 @@
 #include "engineadder.h"
 #include "failure.h"
 #include "favoritesstore.h"
+#include "form1.h"
 #include "form2.h"
 #include "linkfile.h"
 #include "pageset.h"
@@ -145,8 +144,8 @@ void Form1::openHome(bool newTF)
     // homepage file all the same and is read as a link file.
     const QString file = m_store->currentHomeFile(home);
     if (!QFileInfo(file).isFile()) {
-        throw Failure(QStringLiteral("找不到主页文件“%1”，它可能已被删除或改名。请在收藏夹中重新设为主页。")
-                              .arg(home));
+        throw Failure(
+            QStringLiteral("找不到主页文件“%1”，它可能已被删除或改名。请在收藏夹中重新设为主页。").arg(home));
     }
     open(file, newTF, true);
 }
@@ -275,7 +274,8 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
         }
     } else if (watched == TabStrip1 && type == QEvent::MouseButtonRelease) {
         // After the tab bar has handled the release, so the selection is current.
-        QMetaObject::invokeMethod(this, [this] { m_pages->TabStrip1_MouseUp(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { m_pages->TabStrip1_MouseUp(); }, Qt::QueuedConnection);
     }
     return QWidget::eventFilter(watched, event);
 }

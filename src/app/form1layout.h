@@ -11,7 +11,7 @@ struct Form1Layout
     static constexpr int frameHeight = 655;
 
     std::optional<int> tabStripWidth;
-    std::optional<int> browserWidth;   // with browserHeight: one move of each page, both or neither
+    std::optional<int> browserWidth; // with browserHeight: one move of each page, both or neither
     std::optional<int> browserHeight;
     int command3Left = 0;
     int combo1Left = 0;

@@ -1,8 +1,7 @@
 // The keys a browser user's hands already know: each does what its button or handler does.
-#include "form1.h"
-
 #include "failure.h"
 #include "findbar.h"
+#include "form1.h"
 #include "pageset.h"
 
 #include <QAction>
@@ -12,33 +11,34 @@
 
 void Form1::createShortcuts()
 {
-    const auto key = [this](const QList<QKeySequence> &keys, const char *name, const std::function<void()> &run) {
-        auto *action = new QAction(this);
-        action->setObjectName(QLatin1String(name));
-        action->setShortcuts(keys);
-        // The keys work wherever the focus is in this window, the page included.
-        action->setShortcutContext(Qt::WindowShortcut);
-        connect(action, &QAction::triggered, this, run);
-        addAction(action);
-    };
+    const auto key
+        = [this](const QList<QKeySequence> &keys, const char *name, const std::function<void()> &run) {
+              auto *action = new QAction(this);
+              action->setObjectName(QLatin1String(name));
+              action->setShortcuts(keys);
+              // The keys work wherever the focus is in this window, the page included.
+              action->setShortcutContext(Qt::WindowShortcut);
+              connect(action, &QAction::triggered, this, run);
+              addAction(action);
+          };
     using K = QKeySequence;
-    key({K(Qt::CTRL | Qt::Key_T)}, "keyNewPage", [this] { Toolbar1_ButtonClick(3); });
-    key({K(Qt::CTRL | Qt::Key_W)}, "keyClosePage", [this] { m_pages->Command5_Click(); });
-    key({K(Qt::CTRL | Qt::Key_L), K(Qt::Key_F6)}, "keyAddress", [this] { focusAddress(); });
-    key({K(Qt::Key_F5), K(Qt::CTRL | Qt::Key_R)}, "keyRefresh", [this] { Toolbar1_ButtonClick(7); });
-    key({K(Qt::ALT | Qt::Key_Left)}, "keyBack", [this] { Toolbar1_ButtonClick(1); });
-    key({K(Qt::ALT | Qt::Key_Right)}, "keyForward", [this] { Toolbar1_ButtonClick(2); });
-    key({K(Qt::Key_Escape)}, "keyStop", [this] { Command4_Click(); });
-    key({K(Qt::CTRL | Qt::Key_D)}, "keyFavorite", [this] { Toolbar1_ButtonClick(6); });
-    key({K(Qt::CTRL | Qt::Key_Tab)}, "keyNextTab", [this] { selectNeighbourTab(1); });
-    key({K(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab), K(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab)}, "keyPreviousTab",
-        [this] { selectNeighbourTab(-1); });
-    key({K(Qt::CTRL | Qt::Key_F)}, "keyFind", [this] { m_findBar->open(); });
-    key({K(Qt::CTRL | Qt::Key_Minus)}, "keyZoomOut", [this] { Toolbar1_ButtonMenuClick(); });
-    key({K(Qt::CTRL | Qt::Key_Plus), K(Qt::CTRL | Qt::Key_Equal), K(Qt::CTRL | Qt::SHIFT | Qt::Key_Equal)},
+    key({ K(Qt::CTRL | Qt::Key_T) }, "keyNewPage", [this] { Toolbar1_ButtonClick(3); });
+    key({ K(Qt::CTRL | Qt::Key_W) }, "keyClosePage", [this] { m_pages->Command5_Click(); });
+    key({ K(Qt::CTRL | Qt::Key_L), K(Qt::Key_F6) }, "keyAddress", [this] { focusAddress(); });
+    key({ K(Qt::Key_F5), K(Qt::CTRL | Qt::Key_R) }, "keyRefresh", [this] { Toolbar1_ButtonClick(7); });
+    key({ K(Qt::ALT | Qt::Key_Left) }, "keyBack", [this] { Toolbar1_ButtonClick(1); });
+    key({ K(Qt::ALT | Qt::Key_Right) }, "keyForward", [this] { Toolbar1_ButtonClick(2); });
+    key({ K(Qt::Key_Escape) }, "keyStop", [this] { Command4_Click(); });
+    key({ K(Qt::CTRL | Qt::Key_D) }, "keyFavorite", [this] { Toolbar1_ButtonClick(6); });
+    key({ K(Qt::CTRL | Qt::Key_Tab) }, "keyNextTab", [this] { selectNeighbourTab(1); });
+    key({ K(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab), K(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab) },
+        "keyPreviousTab", [this] { selectNeighbourTab(-1); });
+    key({ K(Qt::CTRL | Qt::Key_F) }, "keyFind", [this] { m_findBar->open(); });
+    key({ K(Qt::CTRL | Qt::Key_Minus) }, "keyZoomOut", [this] { Toolbar1_ButtonMenuClick(); });
+    key({ K(Qt::CTRL | Qt::Key_Plus), K(Qt::CTRL | Qt::Key_Equal), K(Qt::CTRL | Qt::SHIFT | Qt::Key_Equal) },
         "keyZoomIn", [this] { zoomIn(); });
-    key({K(Qt::CTRL | Qt::Key_0)}, "keyZoomReset", [this] { zoomReset(); });
-    key({K(Qt::CTRL | Qt::SHIFT | Qt::Key_T)}, "keyReopen", [this] { reopenClosedPage(); });
+    key({ K(Qt::CTRL | Qt::Key_0) }, "keyZoomReset", [this] { zoomReset(); });
+    key({ K(Qt::CTRL | Qt::SHIFT | Qt::Key_T) }, "keyReopen", [this] { reopenClosedPage(); });
 
     m_findBar = new FindBar(Picture2, this);
     connect(m_findBar, &FindBar::findRequested, this, [this](const QString &text, bool backward) {

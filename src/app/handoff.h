@@ -80,4 +80,3 @@ private:
 // application object exists. On Refused and NoAnswer `error` gets a description for the user.
 HandoffResult sendToRunningInstance(
     const QString &programFolder, const QString &text, int timeoutMs = 5000, QString *error = nullptr);
-

@@ -8,7 +8,6 @@
 
 #include <QDir>
 #include <QStringList>
-
 #include <cstdio>
 #include <cstdlib>
 
@@ -34,8 +33,8 @@ bool handedOver(const QString &programFolder, const QString &commandLine)
     } catch (const Failure &) {
         return false;
     }
-    const QString text
-            = CommandLine::makeAbsoluteIfExistingFile(CommandLine::withoutQuotes(commandLine), QDir::currentPath());
+    const QString text = CommandLine::makeAbsoluteIfExistingFile(
+        CommandLine::withoutQuotes(commandLine), QDir::currentPath());
     QString error;
     if (sendToRunningInstance(programFolder, text, 5000, &error) == HandoffResult::Accepted) {
         ProcessInfo::trace("handed-over");
@@ -54,11 +53,12 @@ int main(int argc, char **argv)
     for (int i = 1; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));
     const QString programFolder = ProcessInfo::programFolder(argv[0]);
-    if (arguments != QStringList{QStringLiteral("--version")}
+    if (arguments != QStringList { QStringLiteral("--version") }
         && handedOver(programFolder, CommandLine::join(arguments)))
         return 0;
 
-    const QByteArray browser = QFile::encodeName(QDir::toNativeSeparators(ProcessInfo::browserExecutable(programFolder)));
+    const QByteArray browser
+        = QFile::encodeName(QDir::toNativeSeparators(ProcessInfo::browserExecutable(programFolder)));
     argv[0] = const_cast<char *>(browser.constData());
     execv(browser.constData(), argv);
     std::fprintf(stderr, "kovalis: cannot start %s\n", browser.constData());

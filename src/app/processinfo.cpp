@@ -2,7 +2,6 @@
 
 #include <QElapsedTimer>
 #include <QFileInfo>
-
 #include <cstdio>
 
 namespace ProcessInfo {
@@ -25,7 +24,8 @@ void trace(const char *milestone)
         return;
     if (!clock.isValid())
         clock.start();
-    std::fprintf(stderr, "kovalis-trace %s %lld\n", milestone, static_cast<long long>(clock.nsecsElapsed() / 1000));
+    std::fprintf(
+        stderr, "kovalis-trace %s %lld\n", milestone, static_cast<long long>(clock.nsecsElapsed() / 1000));
     std::fflush(stderr);
 }
 

@@ -15,7 +15,6 @@
 #include <QEvent>
 #include <QFileInfo>
 #include <QTimer>
-
 #include <cstdio>
 #include <memory>
 
@@ -27,70 +26,71 @@ namespace Startup {
 
 namespace {
 
-using ProcessInfo::trace;
+    using ProcessInfo::trace;
 
-// Traces the first paint of the window it watches, then steps aside.
-class FirstPaintTrace final : public QObject
-{
-public:
-    using QObject::QObject;
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
+    // Traces the first paint of the window it watches, then steps aside.
+    class FirstPaintTrace final : public QObject
     {
-        if (event->type() == QEvent::Paint) {
-            trace("painted");
-            watched->removeEventFilter(this);
+    public:
+        using QObject::QObject;
+
+    protected:
+        bool eventFilter(QObject *watched, QEvent *event) override
+        {
+            if (event->type() == QEvent::Paint) {
+                trace("painted");
+                watched->removeEventFilter(this);
+            }
+            return false;
         }
-        return false;
-    }
-};
+    };
 
-// Shows one message in a process that has no window yet. With nobody at the screen it needs
-// no display at all.
-void message(int &argc, char **argv, const QString &text)
-{
-    if (QtDialogs::unattended()) {
+    // Shows one message in a process that has no window yet. With nobody at the screen it needs
+    // no display at all.
+    void message(int &argc, char **argv, const QString &text)
+    {
+        if (QtDialogs::unattended()) {
+            showStandaloneMessage(text);
+            return;
+        }
+        QApplication app(argc, argv);
         showStandaloneMessage(text);
-        return;
     }
-    QApplication app(argc, argv);
-    showStandaloneMessage(text);
-}
 
-int handOver(int &argc, char **argv, const QString &programFolder, const QString &commandLine)
-{
-    if (commandLine.isEmpty()) {
-        message(argc, argv, QStringLiteral("你已经打开了一个Kovalis."));
-        return 0;
+    int handOver(int &argc, char **argv, const QString &programFolder, const QString &commandLine)
+    {
+        if (commandLine.isEmpty()) {
+            message(argc, argv, QStringLiteral("你已经打开了一个Kovalis."));
+            return 0;
+        }
+        QString error;
+        const QString text = CommandLine::makeAbsoluteIfExistingFile(
+            CommandLine::withoutQuotes(commandLine), QDir::currentPath());
+        if (sendToRunningInstance(programFolder, text, 5000, &error) == HandoffResult::Accepted) {
+            trace("handed-over");
+            return 0;
+        }
+        message(argc, argv, error);
+        return 1;
     }
-    QString error;
-    const QString text
-            = CommandLine::makeAbsoluteIfExistingFile(CommandLine::withoutQuotes(commandLine), QDir::currentPath());
-    if (sendToRunningInstance(programFolder, text, 5000, &error) == HandoffResult::Accepted) {
-        trace("handed-over");
-        return 0;
-    }
-    message(argc, argv, error);
-    return 1;
-}
 
-bool sandboxRefusesRoot()
-{
+    bool sandboxRefusesRoot()
+    {
 #ifdef Q_OS_UNIX
-    return geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX");
+        return geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX");
 #else
-    return false;
+        return false;
 #endif
-}
+    }
 
-void attachSkin()
-{
-    const QByteArray skin = loadSkinResource();
-    SkinH_AttachRes(reinterpret_cast<const unsigned char *>(skin.constData()), int(skin.size()), 0, 0, 0, 0);
-    SkinH_Attach();
-    SkinH_AdjustHSV(0, 0, 0);
-}
+    void attachSkin()
+    {
+        const QByteArray skin = loadSkinResource();
+        SkinH_AttachRes(
+            reinterpret_cast<const unsigned char *>(skin.constData()), int(skin.size()), 0, 0, 0, 0);
+        SkinH_Attach();
+        SkinH_AdjustHSV(0, 0, 0);
+    }
 
 } // namespace
 
@@ -100,7 +100,7 @@ int run(int argc, char **argv)
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));
-    if (arguments == QStringList{QStringLiteral("--version")}) {
+    if (arguments == QStringList { QStringLiteral("--version") }) {
         std::printf("Kovalis %s, %s\n", KOVALIS_VERSION_TEXT, qPrintable(WebBrowser::engineVersion()));
         return 0;
     }
@@ -126,8 +126,8 @@ int run(int argc, char **argv)
 
     if (sandboxRefusesRoot()) {
         std::fprintf(stderr,
-                     "kovalis: running as root needs QTWEBENGINE_DISABLE_SANDBOX=1 (the web engine's sandbox "
-                     "cannot run as root); start it as an ordinary user or set the variable.\n");
+            "kovalis: running as root needs QTWEBENGINE_DISABLE_SANDBOX=1 (the web engine's sandbox "
+            "cannot run as root); start it as an ordinary user or set the variable.\n");
         return 1;
     }
 
@@ -150,8 +150,8 @@ int run(int argc, char **argv)
     attachSkin();
     Form1 form(programFolder, WebBrowser::factory(), dialogs);
     trace("window");
-    const QString argument
-            = CommandLine::makeAbsoluteIfExistingFile(CommandLine::withoutQuotes(commandLine), QDir::currentPath());
+    const QString argument = CommandLine::makeAbsoluteIfExistingFile(
+        CommandLine::withoutQuotes(commandLine), QDir::currentPath());
     if (!form.Form_Load(argument))
         return 1;
     instance.setExecuteHandler([&form](const QString &text) { return form.Form_LinkExecute(text); });

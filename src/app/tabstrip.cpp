@@ -37,8 +37,7 @@ QSize TabStrip::minimumTabSizeHint(int index) const
 
 void TabStrip::changeEvent(QEvent *event)
 {
-    if (event->type() == QEvent::StyleChange || event->type() == QEvent::FontChange)
-    {
+    if (event->type() == QEvent::StyleChange || event->type() == QEvent::FontChange) {
         m_sizes.clear();
         m_minimumSizes.clear();
     }

@@ -2,7 +2,6 @@
 
 #include <QInputDialog>
 #include <QMessageBox>
-
 #include <cstdio>
 
 namespace {
@@ -39,7 +38,7 @@ QString QtDialogs::InputBox(const QString &prompt, const QString &defaultAnswer)
     }
     bool ok = false;
     const QString answer
-            = QInputDialog::getText(m_parent, kTitle, prompt, QLineEdit::Normal, defaultAnswer, &ok);
+        = QInputDialog::getText(m_parent, kTitle, prompt, QLineEdit::Normal, defaultAnswer, &ok);
     return ok ? answer : QString();
 }
 

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-
 #include <stdexcept>
 
 // A failed step: carries the description the user is shown. Handlers catch it and

@@ -6,12 +6,12 @@
 namespace SafeFile {
 
 namespace {
-bool fail(QString *error, const QString &text)
-{
-    if (error)
-        *error = text;
-    return false;
-}
+    bool fail(QString *error, const QString &text)
+    {
+        if (error)
+            *error = text;
+        return false;
+    }
 } // namespace
 
 bool write(const QString &path, const QByteArray &data, QString *error)

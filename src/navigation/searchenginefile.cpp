@@ -53,10 +53,11 @@ QList<Engine> load(const QString &programFolder)
 void append(const QString &programFolder, const Engine &engine)
 {
     const QString refused
-            = QStringLiteral("搜索引擎名称和搜索串里不能有换行，也不能有“%1”。").arg(separator());
+        = QStringLiteral("搜索引擎名称和搜索串里不能有换行，也不能有“%1”。").arg(separator());
     // Either text would come back from the file as a different engine, or as several.
-    for (const QString &text : {engine.name, engine.searchString}) {
-        if (text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n')) || text.contains(separator()))
+    for (const QString &text : { engine.name, engine.searchString }) {
+        if (text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n'))
+            || text.contains(separator()))
             throw Failure(refused);
     }
     const QString file = path(programFolder);
@@ -71,8 +72,8 @@ void append(const QString &programFolder, const Engine &engine)
     // Plain ASCII says nothing of the file's encoding: new text goes in one that reads back
     // as written.
     const bool ascii = std::all_of(bytes.cbegin(), bytes.cend(), [](char c) { return uchar(c) < 0x80; });
-    const QByteArray encoded = ascii ? TextCodec::encodeReadable(line)
-                                     : TextCodec::encode(line, TextCodec::detect(bytes));
+    const QByteArray encoded
+        = ascii ? TextCodec::encodeReadable(line) : TextCodec::encode(line, TextCodec::detect(bytes));
     const QByteArray written = bytes + encoded;
     // The file must give back exactly the engines it had and this one: a name ending in
     // " TheHead:" or starting with a byte-order mark would not.

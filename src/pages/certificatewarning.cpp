@@ -11,11 +11,10 @@ void CertificateWarning::answer(QWidget *parent, const QWebEngineCertificateErro
         decision.rejectCertificate();
         return;
     }
-    const QString question =
-            QStringLiteral("网站 %1 的安全证书有问题：%2\n\n"
-                           "继续访问可能让他人看到或篡改您发送和收到的内容（例如密码）。\n"
-                           "除非您确信这个网站可信，否则请不要继续。\n\n是否仍要继续访问？")
-                    .arg(error.url().host(), error.description());
+    const QString question = QStringLiteral("网站 %1 的安全证书有问题：%2\n\n"
+                                            "继续访问可能让他人看到或篡改您发送和收到的内容（例如密码）。\n"
+                                            "除非您确信这个网站可信，否则请不要继续。\n\n是否仍要继续访问？")
+                                 .arg(error.url().host(), error.description());
     if (PageQuestion::ask(parent, question))
         decision.acceptCertificate();
     else

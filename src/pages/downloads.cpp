@@ -43,9 +43,9 @@ QString progressText(const QString &name, qint64 received, qint64 total)
     const QLocale locale;
     if (total > 0)
         return QStringLiteral("正在下载 %1：%2%（%3 / %4）")
-                .arg(name)
-                .arg(received * 100 / total)
-                .arg(locale.formattedDataSize(received), locale.formattedDataSize(total));
+            .arg(name)
+            .arg(received * 100 / total)
+            .arg(locale.formattedDataSize(received), locale.formattedDataSize(total));
     return QStringLiteral("正在下载 %1：已收到 %2").arg(name, locale.formattedDataSize(received));
 }
 
@@ -87,7 +87,7 @@ void Downloads::start(QWebEngineDownloadRequest *request)
         request->cancel();
         if (owner)
             owner->showStatus(QStringLiteral("下载 %1 失败：无法写入文件夹“%2”")
-                                      .arg(target.fileName(), QDir::toNativeSeparators(target.absolutePath())));
+                                  .arg(target.fileName(), QDir::toNativeSeparators(target.absolutePath())));
         return;
     }
     request->setDownloadDirectory(target.absolutePath());
@@ -110,23 +110,23 @@ void Downloads::follow(QWebEngineDownloadRequest *request, WebBrowser *owner)
             say(progressText(name, request->receivedBytes(), request->totalBytes()));
     });
     connect(request, &QWebEngineDownloadRequest::stateChanged, this,
-            [request, name, path, say](QWebEngineDownloadRequest::DownloadState state) {
-                switch (state) {
-                case QWebEngineDownloadRequest::DownloadCompleted:
-                    say(QStringLiteral("下载完成：%1").arg(QDir::toNativeSeparators(path)));
-                    break;
-                case QWebEngineDownloadRequest::DownloadCancelled:
-                    if (request->interruptReason() != QWebEngineDownloadRequest::NoReason)
-                        say(QStringLiteral("下载 %1 失败：%2").arg(name, request->interruptReasonString()));
-                    else
-                        say(QStringLiteral("已取消下载 %1").arg(name));
-                    break;
-                case QWebEngineDownloadRequest::DownloadInterrupted:
+        [request, name, path, say](QWebEngineDownloadRequest::DownloadState state) {
+            switch (state) {
+            case QWebEngineDownloadRequest::DownloadCompleted:
+                say(QStringLiteral("下载完成：%1").arg(QDir::toNativeSeparators(path)));
+                break;
+            case QWebEngineDownloadRequest::DownloadCancelled:
+                if (request->interruptReason() != QWebEngineDownloadRequest::NoReason)
                     say(QStringLiteral("下载 %1 失败：%2").arg(name, request->interruptReasonString()));
-                    break;
-                default:
-                    break;
-                }
-            });
+                else
+                    say(QStringLiteral("已取消下载 %1").arg(name));
+                break;
+            case QWebEngineDownloadRequest::DownloadInterrupted:
+                say(QStringLiteral("下载 %1 失败：%2").arg(name, request->interruptReasonString()));
+                break;
+            default:
+                break;
+            }
+        });
     say(progressText(name, 0, request->totalBytes()));
 }

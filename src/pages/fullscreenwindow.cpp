@@ -20,7 +20,8 @@ FullScreenWindow::FullScreenWindow(QWebEngineView *pageView)
     auto *leave = new QAction(this);
     leave->setShortcut(Qt::Key_Escape);
     leave->setShortcutContext(Qt::WindowShortcut);
-    connect(leave, &QAction::triggered, page, [page] { page->triggerAction(QWebEnginePage::ExitFullScreen); });
+    connect(
+        leave, &QAction::triggered, page, [page] { page->triggerAction(QWebEnginePage::ExitFullScreen); });
     addAction(leave);
 
     showFullScreen();

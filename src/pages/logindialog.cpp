@@ -78,5 +78,5 @@ std::optional<LoginDialog::Login> LoginDialog::show(QWidget *parent, const QStri
     form->addRow(buttons);
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
-    return Login{user->text(), password->text()};
+    return Login { user->text(), password->text() };
 }

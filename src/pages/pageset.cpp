@@ -8,7 +8,6 @@
 #include <QTabBar>
 #include <QTimer>
 #include <QWidget>
-
 #include <optional>
 #include <vector>
 
@@ -29,8 +28,7 @@ Failure elementMissing(qint16 page)
 }
 
 // Runs one step of a handler that carries on past failures, remembering the last one.
-template<typename Step>
-void attempt(std::optional<Failure> &last, Step &&step)
+template <typename Step> void attempt(std::optional<Failure> &last, Step &&step)
 {
     try {
         step();
@@ -89,7 +87,8 @@ Browser *PageSet::createBrowser(qint16 page)
 
 void PageSet::connectEvents(Browser *b, qint16 page)
 {
-    connect(b, &Browser::StatusTextChange, this, [this, page](const QString &text) { StatusTextChange(page, text); });
+    connect(b, &Browser::StatusTextChange, this,
+        [this, page](const QString &text) { StatusTextChange(page, text); });
     connect(b, &Browser::DownloadComplete, this, [this, page] { DownloadComplete(page); });
     connect(b, &Browser::TitleChange, this, [this, page](const QString &title) { TitleChange(page, title); });
     connect(b, &Browser::WindowClosing, this, [this, page] { WindowClosing(page); });

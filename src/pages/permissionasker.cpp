@@ -38,17 +38,17 @@ QString PermissionAsker::featureName(QWebEnginePage::Feature feature)
     return QStringLiteral("使用一项设备功能");
 }
 
-void PermissionAsker::answer(QWebEnginePage *page, QWidget *parent, const QUrl &origin, QWebEnginePage::Feature feature)
+void PermissionAsker::answer(
+    QWebEnginePage *page, QWidget *parent, const QUrl &origin, QWebEnginePage::Feature feature)
 {
     const QString site = origin.toString(QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment);
     const QPair<QString, int> key(site, int(feature));
     auto it = answers().find(key);
     if (it == answers().end()) {
         const bool allowed = PageQuestion::ask(
-                parent, QStringLiteral("网站 %1 请求%2。\n\n是否允许？").arg(site, featureName(feature)));
+            parent, QStringLiteral("网站 %1 请求%2。\n\n是否允许？").arg(site, featureName(feature)));
         it = answers().insert(key, allowed);
     }
     page->setFeaturePermission(origin, feature,
-                               it.value() ? QWebEnginePage::PermissionGrantedByUser
-                                          : QWebEnginePage::PermissionDeniedByUser);
+        it.value() ? QWebEnginePage::PermissionGrantedByUser : QWebEnginePage::PermissionDeniedByUser);
 }

@@ -10,7 +10,8 @@
 class PermissionAsker final
 {
 public:
-    static void answer(QWebEnginePage *page, QWidget *parent, const QUrl &origin, QWebEnginePage::Feature feature);
+    static void answer(
+        QWebEnginePage *page, QWidget *parent, const QUrl &origin, QWebEnginePage::Feature feature);
     static QString featureName(QWebEnginePage::Feature feature);
     // Forgets every answer; for tests.
     static void forgetAnswers();

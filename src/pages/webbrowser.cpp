@@ -52,20 +52,19 @@ WebBrowser::WebBrowser(QWebEngineProfile *profile, QWidget *pageArea)
     connect(&m_freezeTimer, &QTimer::timeout, this, &WebBrowser::freezeIfAllowed);
     m_view->setObjectName(QStringLiteral("WebBrowser1"));
 
-    connect(m_page, &QWebEnginePage::linkHovered, this, [this](const QString &url) {
-        Q_EMIT StatusTextChange(url);
-    });
+    connect(m_page, &QWebEnginePage::linkHovered, this,
+        [this](const QString &url) { Q_EMIT StatusTextChange(url); });
     connect(m_page, &QWebEnginePage::loadStarted, this, [this] {
         Q_EMIT StatusTextChange(QStringLiteral("正在打开网页 %1...").arg(m_page->requestedUrl().toString()));
     });
     connect(m_page, &QWebEnginePage::loadFinished, this, [this](bool ok) {
-        Q_EMIT StatusTextChange(ok ? QStringLiteral("完成")
-                                   : QStringLiteral("无法打开网页 %1").arg(m_page->requestedUrl().toString()));
+        Q_EMIT StatusTextChange(ok
+                ? QStringLiteral("完成")
+                : QStringLiteral("无法打开网页 %1").arg(m_page->requestedUrl().toString()));
         Q_EMIT DownloadComplete();
     });
-    connect(m_page, &QWebEnginePage::titleChanged, this, [this](const QString &title) {
-        Q_EMIT TitleChange(title);
-    });
+    connect(m_page, &QWebEnginePage::titleChanged, this,
+        [this](const QString &title) { Q_EMIT TitleChange(title); });
     connect(m_page, &QWebEnginePage::windowCloseRequested, this, [this] { Q_EMIT WindowClosing(); });
     connectRequests();
 }
@@ -73,20 +72,18 @@ WebBrowser::WebBrowser(QWebEngineProfile *profile, QWidget *pageArea)
 void WebBrowser::connectRequests()
 {
     // What a page asks of the user is answered at once, while the engine waits.
-    connect(m_page, &QWebEnginePage::authenticationRequired, this, [this](const QUrl &url, QAuthenticator *auth) {
-        LoginDialog::answerSite(m_view, url, auth);
-    });
+    connect(m_page, &QWebEnginePage::authenticationRequired, this,
+        [this](const QUrl &url, QAuthenticator *auth) { LoginDialog::answerSite(m_view, url, auth); });
     connect(m_page, &QWebEnginePage::proxyAuthenticationRequired, this,
-            [this](const QUrl &, QAuthenticator *auth, const QString &proxyHost) {
-                LoginDialog::answerProxy(m_view, proxyHost, auth);
-            });
-    connect(m_page, &QWebEnginePage::certificateError, this, [this](const QWebEngineCertificateError &error) {
-        CertificateWarning::answer(m_view, error);
-    });
+        [this](const QUrl &, QAuthenticator *auth, const QString &proxyHost) {
+            LoginDialog::answerProxy(m_view, proxyHost, auth);
+        });
+    connect(m_page, &QWebEnginePage::certificateError, this,
+        [this](const QWebEngineCertificateError &error) { CertificateWarning::answer(m_view, error); });
     connect(m_page, &QWebEnginePage::featurePermissionRequested, this,
-            [this](const QUrl &origin, QWebEnginePage::Feature feature) {
-                PermissionAsker::answer(m_page, m_view, origin, feature);
-            });
+        [this](const QUrl &origin, QWebEnginePage::Feature feature) {
+            PermissionAsker::answer(m_page, m_view, origin, feature);
+        });
     connect(m_page, &QWebEnginePage::fullScreenRequested, this, &WebBrowser::fullScreen);
 }
 
@@ -122,7 +119,8 @@ void WebBrowser::findText(const QString &text, bool backward)
         if (result.numberOfMatches() == 0)
             self->showStatus(QStringLiteral("找不到“%1”").arg(text));
         else
-            self->showStatus(QStringLiteral("第 %1 处，共 %2 处").arg(result.activeMatch()).arg(result.numberOfMatches()));
+            self->showStatus(
+                QStringLiteral("第 %1 处，共 %2 处").arg(result.activeMatch()).arg(result.numberOfMatches()));
     });
 }
 
@@ -242,7 +240,7 @@ QWebEngineProfile *WebBrowser::sharedProfile()
 QString WebBrowser::engineVersion()
 {
     return QStringLiteral("Qt WebEngine %1 (Chromium %2)")
-            .arg(QStringLiteral(QTWEBENGINECORE_VERSION_STR), QString::fromLatin1(qWebEngineChromiumVersion()));
+        .arg(QStringLiteral(QTWEBENGINECORE_VERSION_STR), QString::fromLatin1(qWebEngineChromiumVersion()));
 }
 
 BrowserFactory WebBrowser::factory()

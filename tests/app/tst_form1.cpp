@@ -10,7 +10,6 @@
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
-
 #include <memory>
 
 namespace {
@@ -46,7 +45,10 @@ private:
             make();
             return form->Form_Load(commandLine);
         }
-        FakeBrowser *page(qint16 index) const { return static_cast<FakeBrowser *>(form->pages().browser(index)); }
+        FakeBrowser *page(qint16 index) const
+        {
+            return static_cast<FakeBrowser *>(form->pages().browser(index));
+        }
         FakeBrowser *front() const { return page(form->pages().curP()); }
         QLineEdit *Text1() const { return form->findChild<QLineEdit *>(QStringLiteral("Text1")); }
         QComboBox *Combo1() const { return form->findChild<QComboBox *>(QStringLiteral("Combo1")); }
@@ -66,14 +68,14 @@ private Q_SLOTS:
         const QString lower = QStringLiteral("主页.link");
         QTest::addRow("nothing: blank") << QString() << QString() << kBlank;
         QTest::addRow("home file") << QString() << lower << QStringLiteral("http://home.test/");
-        QTest::addRow("home file in capitals") << QString() << QStringLiteral("主页.LINK")
-                                               << QStringLiteral("http://home.test/");
-        QTest::addRow("argument wins over home") << QStringLiteral("http://arg.test/") << lower
-                                                 << QStringLiteral("http://arg.test/");
+        QTest::addRow("home file in capitals")
+            << QString() << QStringLiteral("主页.LINK") << QStringLiteral("http://home.test/");
+        QTest::addRow("argument wins over home")
+            << QStringLiteral("http://arg.test/") << lower << QStringLiteral("http://arg.test/");
         QTest::addRow("quoted link path with blanks")
-                << QStringLiteral("\"$/my links/a b.link\"") << QString() << QStringLiteral("http://ab.test/");
-        QTest::addRow("every quote removed") << QStringLiteral("http://x\".test/\"q") << QString()
-                                             << QStringLiteral("http://x.test/q");
+            << QStringLiteral("\"$/my links/a b.link\"") << QString() << QStringLiteral("http://ab.test/");
+        QTest::addRow("every quote removed")
+            << QStringLiteral("http://x\".test/\"q") << QString() << QStringLiteral("http://x.test/q");
     }
 
     void startUp_opensTheArgumentOrHome()
@@ -87,8 +89,8 @@ private Q_SLOTS:
             writeFile(homeFile, kHeader + "http://home.test/\r\n");
         writeFile(f.path(QStringLiteral("my links/a b.link")), kHeader + "http://ab.test/\r\n");
         QVERIFY(f.start(commandLine.replace(QLatin1Char('$'), f.folder.path())));
-        QCOMPARE(f.page(0)->navigations, QStringList{expected});
-        QCOMPARE(f.form->pages().pageList(), QList<qint16>{0});
+        QCOMPARE(f.page(0)->navigations, QStringList { expected });
+        QCOMPARE(f.form->pages().pageList(), QList<qint16> { 0 });
         QCOMPARE(f.form->home, homepage.isEmpty() ? kBlank : homeFile);
         QVERIFY(f.dialogs.messages.isEmpty());
         // The engine file is created empty at the first start.
@@ -114,10 +116,11 @@ private Q_SLOTS:
                                        << QStringLiteral("http://fav/") << 2 << false;
         QTest::addRow(".LINK is an address") << QStringLiteral("f.LINK") << QStringLiteral("http://now/")
                                              << QStringLiteral("$/f.LINK") << 2 << false;
-        QTest::addRow("blank box uses the page in front") << QStringLiteral("f.link") << QStringLiteral("About:Blank")
-                                                          << QStringLiteral("http://fav/") << 1 << false;
-        QTest::addRow("wrong header: message, no page") << QStringLiteral("bad.link") << QStringLiteral("http://now/")
-                                                        << QString() << 1 << true;
+        QTest::addRow("blank box uses the page in front")
+            << QStringLiteral("f.link") << QStringLiteral("About:Blank") << QStringLiteral("http://fav/") << 1
+            << false;
+        QTest::addRow("wrong header: message, no page")
+            << QStringLiteral("bad.link") << QStringLiteral("http://now/") << QString() << 1 << true;
     }
 
     void openfile_decidesLinkAndPage()
@@ -136,10 +139,12 @@ private Q_SLOTS:
         f.form->openfile(f.path(name), false);
         QCOMPARE(f.form->pages().pageList().size(), pages);
         if (navigated.isEmpty())
-            QCOMPARE(f.front()->navigations, QStringList{QStringLiteral("http://now/")});
+            QCOMPARE(f.front()->navigations, QStringList { QStringLiteral("http://now/") });
         else
-            QCOMPARE(f.front()->navigations.last(), QString(navigated).replace(QLatin1Char('$'), f.folder.path()));
-        QCOMPARE(f.dialogs.messages, formatMessage ? QStringList{QStringLiteral("文件格式错误。")} : QStringList{});
+            QCOMPARE(
+                f.front()->navigations.last(), QString(navigated).replace(QLatin1Char('$'), f.folder.path()));
+        QCOMPARE(f.dialogs.messages,
+            formatMessage ? QStringList { QStringLiteral("文件格式错误。") } : QStringList {});
     }
 
     void newPageButton_onABlankPageMakesNoSecondPage()
@@ -152,7 +157,7 @@ private Q_SLOTS:
         f.page(0)->finishLoad(QStringLiteral("http://a/"), QStringLiteral("A"));
         f.form->Toolbar1_ButtonClick(3);
         QCOMPARE(f.form->pages().pageList().size(), 2);
-        QCOMPARE(f.front()->navigations, QStringList{kBlank});
+        QCOMPARE(f.front()->navigations, QStringList { kBlank });
     }
 
     void addToFavorites_threeTimesAndEditedAddress()
@@ -163,8 +168,9 @@ private Q_SLOTS:
         f.Text1()->setText(QStringLiteral(" typed, not opened "));
         for (int i = 0; i < 3; ++i)
             f.form->Toolbar1_ButtonClick(6);
-        QCOMPARE(f.favorites(), (QStringList{QStringLiteral("##A- page-.link"), QStringLiteral("#A- page-.link"),
-                                             QStringLiteral("A- page-.link")}));
+        QCOMPARE(f.favorites(),
+            (QStringList { QStringLiteral("##A- page-.link"), QStringLiteral("#A- page-.link"),
+                QStringLiteral("A- page-.link") }));
         QFile file(f.path(QStringLiteral("likepage/##A- page-.link")));
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), kHeader + " typed, not opened \r\n");
@@ -221,14 +227,15 @@ private Q_SLOTS:
         const QString s = QStringLiteral("http://127.0.0.1:1/s?q=");
         QTest::addRow("three labels go") << QStringLiteral("127.0.0.1:8/a.html") << Qt::KeyboardModifiers()
                                          << QStringLiteral("127.0.0.1:8/a.html");
-        QTest::addRow("two labels search") << QStringLiteral("example.com") << Qt::KeyboardModifiers()
-                                           << s + QStringLiteral("example.com");
-        QTest::addRow("http word goes") << QStringLiteral("HTTP://word") << Qt::KeyboardModifiers()
-                                        << QStringLiteral("HTTP://word");
+        QTest::addRow("two labels search")
+            << QStringLiteral("example.com") << Qt::KeyboardModifiers() << s + QStringLiteral("example.com");
+        QTest::addRow("http word goes")
+            << QStringLiteral("HTTP://word") << Qt::KeyboardModifiers() << QStringLiteral("HTTP://word");
         QTest::addRow("https word searched") << QStringLiteral("https://word") << Qt::KeyboardModifiers()
                                              << s + QStringLiteral("https://word");
         QTest::addRow("empty box searches") << QString() << Qt::KeyboardModifiers() << s;
-        QTest::addRow("shift enter") << QStringLiteral("你好 world") << Qt::KeyboardModifiers(Qt::ShiftModifier)
+        QTest::addRow("shift enter") << QStringLiteral("你好 world")
+                                     << Qt::KeyboardModifiers(Qt::ShiftModifier)
                                      << s + QStringLiteral("你好 world");
         QTest::addRow("ctrl enter") << QStringLiteral("a..") << Qt::KeyboardModifiers(Qt::ControlModifier)
                                     << QStringLiteral("a..");
@@ -254,7 +261,7 @@ private Q_SLOTS:
         QVERIFY(f.start());
         f.Text1()->setText(QStringLiteral("word"));
         f.form->Command6_Click();
-        QCOMPARE(f.page(0)->navigations, QStringList{kBlank});
+        QCOMPARE(f.page(0)->navigations, QStringList { kBlank });
         QCOMPARE(f.dialogs.messages.size(), 1);
         QVERIFY(f.dialogs.messages.first().contains(QLatin1Char('+')));
     }
@@ -262,10 +269,11 @@ private Q_SLOTS:
     void engines_addAndReload()
     {
         Fixture f;
-        writeFile(f.path(QStringLiteral("搜索.txt")), "A TheHead: http://a/?q=\r\nB TheHead: http://b/?q=\r\n");
+        writeFile(
+            f.path(QStringLiteral("搜索.txt")), "A TheHead: http://a/?q=\r\nB TheHead: http://b/?q=\r\n");
         QVERIFY(f.start());
         f.Combo1()->setCurrentIndex(1);
-        f.dialogs.answers = QStringList{QStringLiteral("新"), QStringLiteral("http://new/?q=")};
+        f.dialogs.answers = QStringList { QStringLiteral("新"), QStringLiteral("http://new/?q=") };
         f.form->Command7_Click();
         QCOMPARE(f.Combo1()->count(), 3);
         QCOMPARE(f.Combo1()->itemText(2), QStringLiteral("新"));
@@ -276,7 +284,7 @@ private Q_SLOTS:
         QTest::keyClick(f.Combo1(), Qt::Key_Return);
         QCOMPARE(f.Combo1()->count(), 1);
         QCOMPARE(f.Combo1()->currentText(), QStringLiteral("Only"));
-        QCOMPARE(f.form->engineList, QStringList{QStringLiteral("http://only/?q=")});
+        QCOMPARE(f.form->engineList, QStringList { QStringLiteral("http://only/?q=") });
     }
 
     void handedOver_opensAndKeepsTheInstanceAlive()

@@ -11,7 +11,6 @@
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
-
 #include <memory>
 
 // The keys a browser user knows, on fake browsers: each one against the button it stands for.
@@ -44,11 +43,17 @@ private:
             }
             front()->widget()->setFocus();
         }
-        FakeBrowser *page(qint16 index) const { return static_cast<FakeBrowser *>(form->pages().browser(index)); }
+        FakeBrowser *page(qint16 index) const
+        {
+            return static_cast<FakeBrowser *>(form->pages().browser(index));
+        }
         FakeBrowser *front() const { return page(form->pages().curP()); }
         QLineEdit *Text1() const { return form->findChild<QLineEdit *>(QStringLiteral("Text1")); }
         QTabBar *tabs() const { return form->findChild<QTabBar *>(QStringLiteral("TabStrip1")); }
-        QWidget *focus() const { return QApplication::focusWidget() ? QApplication::focusWidget() : form.get(); }
+        QWidget *focus() const
+        {
+            return QApplication::focusWidget() ? QApplication::focusWidget() : form.get();
+        }
 
         // What a user or a test could see of the window and its pages.
         QString state() const
@@ -57,18 +62,18 @@ private:
             for (qint16 p : form->pages().pageList()) {
                 const FakeBrowser *b = page(p);
                 lines << QStringLiteral("%1: %2 back%3 fwd%4 stop%5 refresh%6 zoom%7")
-                                 .arg(p)
-                                 .arg(b->navigations.join(QLatin1Char(',')))
-                                 .arg(b->backs)
-                                 .arg(b->forwards)
-                                 .arg(b->stops)
-                                 .arg(b->refreshes)
-                                 .arg(b->zoom);
+                             .arg(p)
+                             .arg(b->navigations.join(QLatin1Char(',')))
+                             .arg(b->backs)
+                             .arg(b->forwards)
+                             .arg(b->stops)
+                             .arg(b->refreshes)
+                             .arg(b->zoom);
             }
             lines << QStringLiteral("front %1 tab %2 box %3 title %4")
-                             .arg(form->pages().curP())
-                             .arg(tabs()->currentIndex())
-                             .arg(Text1()->text(), form->windowTitle());
+                         .arg(form->pages().curP())
+                         .arg(tabs()->currentIndex())
+                         .arg(Text1()->text(), form->windowTitle());
             lines << QDir(folder.filePath(QStringLiteral("likepage"))).entryList(QDir::Files);
             lines << dialogs.messages;
             return lines.join(QLatin1Char('\n'));
@@ -103,16 +108,17 @@ private Q_SLOTS:
         QTest::addRow("Ctrl+W close page") << int(Qt::Key_W) << ctrl << QStringLiteral("Command5");
         QTest::addRow("F5 refresh") << int(Qt::Key_F5) << 0 << QStringLiteral("Toolbar1Button7");
         QTest::addRow("Ctrl+R refresh") << int(Qt::Key_R) << ctrl << QStringLiteral("Toolbar1Button7");
-        QTest::addRow("Alt+Left back") << int(Qt::Key_Left) << int(Qt::AltModifier) << QStringLiteral("Toolbar1Button1");
-        QTest::addRow("Alt+Right forward") << int(Qt::Key_Right) << int(Qt::AltModifier)
-                                           << QStringLiteral("Toolbar1Button2");
+        QTest::addRow("Alt+Left back")
+            << int(Qt::Key_Left) << int(Qt::AltModifier) << QStringLiteral("Toolbar1Button1");
+        QTest::addRow("Alt+Right forward")
+            << int(Qt::Key_Right) << int(Qt::AltModifier) << QStringLiteral("Toolbar1Button2");
         QTest::addRow("Esc stop") << int(Qt::Key_Escape) << 0 << QStringLiteral("Command4");
         QTest::addRow("Ctrl+D favorite") << int(Qt::Key_D) << ctrl << QStringLiteral("Toolbar1Button6");
         QTest::addRow("Ctrl+Tab wraps to the first") << int(Qt::Key_Tab) << ctrl << QStringLiteral("tab0");
-        QTest::addRow("Ctrl+Shift+Tab previous") << int(Qt::Key_Tab) << int(ctrl | Qt::ShiftModifier)
-                                                 << QStringLiteral("tab1");
-        QTest::addRow("Ctrl+Shift+Backtab previous") << int(Qt::Key_Backtab) << int(ctrl | Qt::ShiftModifier)
-                                                     << QStringLiteral("tab1");
+        QTest::addRow("Ctrl+Shift+Tab previous")
+            << int(Qt::Key_Tab) << int(ctrl | Qt::ShiftModifier) << QStringLiteral("tab1");
+        QTest::addRow("Ctrl+Shift+Backtab previous")
+            << int(Qt::Key_Backtab) << int(ctrl | Qt::ShiftModifier) << QStringLiteral("tab1");
         QTest::addRow("Ctrl+minus smaller") << int(Qt::Key_Minus) << ctrl << QStringLiteral("zoomOut");
         QTest::addRow("Ctrl+plus larger") << int(Qt::Key_Plus) << ctrl << QStringLiteral("zoomIn");
         QTest::addRow("Ctrl+= larger") << int(Qt::Key_Equal) << ctrl << QStringLiteral("zoomIn");
@@ -182,8 +188,9 @@ private Q_SLOTS:
         // Esc in the bar closes it and clears the marks; it does not stop the page.
         QTest::keyClick(text, Qt::Key_Escape);
         QVERIFY(!bar->isVisible());
-        QCOMPARE(f.front()->finds, (QStringList{QStringLiteral("苹果"), QStringLiteral("苹果"),
-                                                QStringLiteral("苹果 <"), QString()}));
+        QCOMPARE(f.front()->finds,
+            (QStringList {
+                QStringLiteral("苹果"), QStringLiteral("苹果"), QStringLiteral("苹果 <"), QString() }));
         QCOMPARE(f.front()->stops, 0);
         QCOMPARE(QApplication::focusWidget(), f.front()->widget());
         // Opened again, the last text is there, selected.
@@ -195,8 +202,8 @@ private Q_SLOTS:
     {
         Fixture f;
         f.form->findChild<QPushButton *>(QStringLiteral("Command5"))->click(); // three
-        QTest::keyClick(f.focus(), Qt::Key_W, Qt::ControlModifier);           // two
-        QCOMPARE(f.form->pages().pageList(), QList<qint16>{0});
+        QTest::keyClick(f.focus(), Qt::Key_W, Qt::ControlModifier); // two
+        QCOMPARE(f.form->pages().pageList(), QList<qint16> { 0 });
         QTest::keyClick(f.focus(), Qt::Key_T, Qt::ControlModifier | Qt::ShiftModifier);
         QCOMPARE(f.front()->navigations.last(), QStringLiteral("http://two.test/"));
         QCOMPARE(f.form->pages().pageList().size(), 2);
@@ -215,11 +222,11 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("closed");
         QTest::addColumn<QStringList>("reopened"); // in the order Ctrl+Shift+T brings them back
         QTest::addRow("none") << QStringList() << QStringList();
-        QTest::addRow("last first") << QStringList{QStringLiteral("a"), QStringLiteral("b")}
-                                    << QStringList{QStringLiteral("b"), QStringLiteral("a")};
+        QTest::addRow("last first") << QStringList { QStringLiteral("a"), QStringLiteral("b") }
+                                    << QStringList { QStringLiteral("b"), QStringLiteral("a") };
         QTest::addRow("blank pages are not kept")
-                << QStringList{QStringLiteral("a"), QStringLiteral("About:Blank"), QStringLiteral(" ")}
-                << QStringList{QStringLiteral("a")};
+            << QStringList { QStringLiteral("a"), QStringLiteral("About:Blank"), QStringLiteral(" ") }
+            << QStringList { QStringLiteral("a") };
         QStringList twelve;
         QStringList lastTen;
         for (int i = 1; i <= 12; ++i) {

@@ -7,7 +7,6 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
-
 #include <memory>
 
 #ifdef Q_OS_UNIX
@@ -37,7 +36,7 @@ private:
             const QString browser = dir.filePath(QStringLiteral("kovalis-browser"));
             QFile::copy(QStringLiteral(KOVALIS_BINARY), program);
             QFile::copy(QStringLiteral(KOVALIS_BROWSER_BINARY), browser);
-            for (const QString &file : {program, browser})
+            for (const QString &file : { program, browser })
                 QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         }
         ~Folder()
@@ -55,7 +54,8 @@ private:
             if (file.open(QIODevice::WriteOnly))
                 file.write(bytes);
         }
-        QProcess *start(const QStringList &arguments, const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment())
+        QProcess *start(const QStringList &arguments,
+            const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment())
         {
             running.push_back(std::make_unique<QProcess>());
             QProcess *p = running.back().get();
@@ -84,7 +84,7 @@ private Q_SLOTS:
     void version_namesTheEngine()
     {
         Folder f;
-        QProcess *p = f.start({QStringLiteral("--version")});
+        QProcess *p = f.start({ QStringLiteral("--version") });
         QVERIFY(p->waitForFinished(20000));
         const QByteArray out = p->readAllStandardOutput();
         QVERIFY2(out.startsWith("Kovalis 2.2.0.50") && out.contains("Chromium"), out.constData());
@@ -96,8 +96,8 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("expected");
         QTest::addRow("an address") << QStringLiteral("URL/x") << QByteArray("/x");
         QTest::addRow("homepage file") << QString() << QByteArray("/home");
-        QTest::addRow("quoted link path with blanks") << QStringLiteral("\"$/my links/a b.link\"")
-                                                      << QByteArray("/linked");
+        QTest::addRow("quoted link path with blanks")
+            << QStringLiteral("\"$/my links/a b.link\"") << QByteArray("/linked");
     }
 
     void startUp_loadsWhatItIsGiven()
@@ -111,7 +111,7 @@ private Q_SLOTS:
         f.write(QStringLiteral("my links/a b.link"), kHeader + server.url("/linked").toUtf8() + "\r\n");
         argument.replace(QStringLiteral("URL"), server.url(""));
         argument.replace(QLatin1Char('$'), f.dir.path());
-        f.start(argument.isEmpty() ? QStringList{} : QStringList{argument});
+        f.start(argument.isEmpty() ? QStringList {} : QStringList { argument });
         QTRY_VERIFY_WITH_TIMEOUT(server.requested(expected), 30000);
     }
 
@@ -119,7 +119,7 @@ private Q_SLOTS:
     {
         Folder f;
         QByteArray err;
-        QCOMPARE(f.runToEnd({f.path(QStringLiteral("missing.link"))}, &err), 1);
+        QCOMPARE(f.runToEnd({ f.path(QStringLiteral("missing.link")) }, &err), 1);
         QVERIFY2(err.contains("missing.link"), err.constData());
     }
 
@@ -142,17 +142,19 @@ private Q_SLOTS:
     {
         Folder f;
         LoopbackServer server;
-        QProcess *first = f.start({server.url("/first")});
+        QProcess *first = f.start({ server.url("/first") });
         QTRY_VERIFY_WITH_TIMEOUT(server.requested("/first"), 30000);
         QList<QByteArray> expected;
         for (int i = 1; i <= 4; ++i) {
             const QByteArray target = "/second" + QByteArray::number(i);
             expected.append(target);
             // Quotes are taken off, as at a first start.
-            const QString argument = i % 2 ? server.url(target) : QLatin1Char('"') + server.url(target) + QLatin1Char('"');
-            QCOMPARE(f.runToEnd({argument}), 0);
+            const QString argument
+                = i % 2 ? server.url(target) : QLatin1Char('"') + server.url(target) + QLatin1Char('"');
+            QCOMPARE(f.runToEnd({ argument }), 0);
         }
-        QTRY_COMPARE_WITH_TIMEOUT(server.requests.mid(server.requests.indexOf("/first") + 1), expected, 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            server.requests.mid(server.requests.indexOf("/first") + 1), expected, 30000);
         QCOMPARE(first->state(), QProcess::Running);
     }
 
@@ -160,7 +162,7 @@ private Q_SLOTS:
     {
         Folder f;
         LoopbackServer server;
-        f.start({server.url("/first")});
+        f.start({ server.url("/first") });
         QTRY_VERIFY_WITH_TIMEOUT(server.requested("/first"), 30000);
         const qsizetype before = server.requests.size();
         QByteArray err;
@@ -175,11 +177,11 @@ private Q_SLOTS:
         Folder f;
         LoopbackServer server;
         f.write(QStringLiteral("sub/x.link"), kHeader + server.url("/relative").toUtf8() + "\r\n");
-        f.start({server.url("/first")});
+        f.start({ server.url("/first") });
         QTRY_VERIFY_WITH_TIMEOUT(server.requested("/first"), 30000);
         QProcess second;
         second.setWorkingDirectory(f.path(QStringLiteral("sub")));
-        second.start(f.program, {QStringLiteral("x.link")});
+        second.start(f.program, { QStringLiteral("x.link") });
         QVERIFY(second.waitForFinished(20000));
         QCOMPARE(second.exitCode(), 0);
         QTRY_VERIFY_WITH_TIMEOUT(server.requested("/relative"), 30000);
@@ -193,7 +195,7 @@ private Q_SLOTS:
         QVERIFY(silent.tryLock());
         QByteArray err;
         qint64 ms = 0;
-        QCOMPARE(f.runToEnd({QStringLiteral("http://127.0.0.1:9/")}, &err, &ms), 1);
+        QCOMPARE(f.runToEnd({ QStringLiteral("http://127.0.0.1:9/") }, &err, &ms), 1);
         QVERIFY2(err.contains("Kovalis"), err.constData());
         QVERIFY2(ms < 15000, "the wait is bounded");
     }
@@ -202,10 +204,11 @@ private Q_SLOTS:
     {
         Folder f;
         LoopbackServer server;
-        QProcess *a = f.start({server.url("/a")});
-        QProcess *b = f.start({server.url("/b")});
+        QProcess *a = f.start({ server.url("/a") });
+        QProcess *b = f.start({ server.url("/b") });
         QTRY_VERIFY_WITH_TIMEOUT(server.requested("/a") && server.requested("/b"), 30000);
-        QTRY_VERIFY_WITH_TIMEOUT((a->state() == QProcess::Running) != (b->state() == QProcess::Running), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (a->state() == QProcess::Running) != (b->state() == QProcess::Running), 20000);
         QProcess *ended = a->state() == QProcess::Running ? b : a;
         QCOMPARE(ended->exitCode(), 0);
     }

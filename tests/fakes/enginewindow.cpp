@@ -57,7 +57,7 @@ WebBrowser *EngineWindow::front()
 QByteArray EngineWindow::page(const QByteArray &title, const QByteArray &body)
 {
     return "<!doctype html><html><head><meta charset=utf-8><title>" + title + "</title></head><body>" + body
-            + "</body></html>";
+        + "</body></html>";
 }
 
 int runEngineTest(QObject &test, int argc, char **argv)

@@ -5,7 +5,6 @@
 #include "scripteddialogs.h"
 
 #include <QTemporaryDir>
-
 #include <memory>
 
 class PageSet;

@@ -43,7 +43,7 @@ public:
     bool inFrontNow = false;
     // Each findText call as "text" or "text <" for a backward one.
     QStringList finds;
-    bool failHistory = false;   // GoBack/GoForward throw, as with no history
+    bool failHistory = false; // GoBack/GoForward throw, as with no history
     bool failZoom = false;
     // Navigate moves the location at once, as the engine does for about:blank.
     bool navigateMovesLocation = true;

@@ -58,7 +58,7 @@ void LoopbackServer::answer(QTcpSocket *socket, const QByteArray &head)
         r.body = "<html><head><title>404</title></head><body>not here</body></html>";
     }
     QByteArray reply = "HTTP/1.1 " + QByteArray::number(r.status) + (r.status == 200 ? " OK" : " Other")
-            + "\r\nContent-Type: " + r.contentType + "\r\nContent-Length: " + QByteArray::number(r.body.size())
-            + "\r\nCache-Control: no-store\r\n" + r.extraHeaders + "\r\n" + r.body;
+        + "\r\nContent-Type: " + r.contentType + "\r\nContent-Length: " + QByteArray::number(r.body.size())
+        + "\r\nCache-Control: no-store\r\n" + r.extraHeaders + "\r\n" + r.body;
     socket->write(reply);
 }

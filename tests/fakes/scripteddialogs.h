@@ -17,7 +17,7 @@ public:
     void MsgBox(const QString &text) override { messages.append(text); }
     QString InputBox(const QString &prompt, const QString &defaultAnswer) override
     {
-        asked.append({prompt, defaultAnswer});
+        asked.append({ prompt, defaultAnswer });
         return answers.isEmpty() ? QString() : answers.takeFirst();
     }
 

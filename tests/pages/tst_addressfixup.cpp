@@ -16,14 +16,16 @@ private Q_SLOTS:
         QTest::addColumn<QString>("expected");
         QTest::addRow("blank") << QStringLiteral("about:blank") << QStringLiteral("about:blank");
         QTest::addRow("empty") << QString() << QStringLiteral("about:blank");
-        QTest::addRow("bare host") << QStringLiteral("www.example.com") << QStringLiteral("http://www.example.com");
-        QTest::addRow("host and port") << QStringLiteral("127.0.0.1:8080/a.html")
-                                       << QStringLiteral("http://127.0.0.1:8080/a.html");
-        QTest::addRow("localhost and port") << QStringLiteral("localhost:8080") << QStringLiteral("http://localhost:8080");
+        QTest::addRow("bare host") << QStringLiteral("www.example.com")
+                                   << QStringLiteral("http://www.example.com");
+        QTest::addRow("host and port")
+            << QStringLiteral("127.0.0.1:8080/a.html") << QStringLiteral("http://127.0.0.1:8080/a.html");
+        QTest::addRow("localhost and port")
+            << QStringLiteral("localhost:8080") << QStringLiteral("http://localhost:8080");
         QTest::addRow("scheme in capitals") << QStringLiteral("HTTP://Word") << QStringLiteral("http://word");
         QTest::addRow("query with space and Chinese")
-                << QStringLiteral("http://127.0.0.1:1/s?q=你好 world")
-                << QStringLiteral("http://127.0.0.1:1/s?q=%E4%BD%A0%E5%A5%BD%20world");
+            << QStringLiteral("http://127.0.0.1:1/s?q=你好 world")
+            << QStringLiteral("http://127.0.0.1:1/s?q=%E4%BD%A0%E5%A5%BD%20world");
     }
 
     void toUrl()

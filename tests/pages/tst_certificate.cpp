@@ -13,7 +13,6 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
-
 #include <memory>
 
 // A site whose certificate the engine does not trust: refused unless the user goes on.
@@ -33,10 +32,11 @@ private Q_SLOTS:
         QProcess openssl;
         openssl.setWorkingDirectory(m_keys.path());
         openssl.start(QStringLiteral("openssl"),
-                      {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"), QStringLiteral("rsa:2048"),
-                       QStringLiteral("-nodes"), QStringLiteral("-keyout"), QStringLiteral("key.pem"), QStringLiteral("-out"),
-                       QStringLiteral("cert.pem"), QStringLiteral("-days"), QStringLiteral("1"), QStringLiteral("-subj"),
-                       QStringLiteral("/CN=127.0.0.1")});
+            { QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
+                QStringLiteral("rsa:2048"), QStringLiteral("-nodes"), QStringLiteral("-keyout"),
+                QStringLiteral("key.pem"), QStringLiteral("-out"), QStringLiteral("cert.pem"),
+                QStringLiteral("-days"), QStringLiteral("1"), QStringLiteral("-subj"),
+                QStringLiteral("/CN=127.0.0.1") });
         QVERIFY(openssl.waitForFinished(30000));
         QCOMPARE(openssl.exitCode(), 0);
         QFile cert(m_keys.filePath(QStringLiteral("cert.pem")));
@@ -69,8 +69,9 @@ private Q_SLOTS:
                         return;
                     ++served;
                     const QByteArray body = "<!doctype html><title>Secure</title>";
-                    socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nConnection: close\r\nContent-Length: "
-                                  + QByteArray::number(body.size()) + "\r\n\r\n" + body);
+                    socket->write(
+                        "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nConnection: close\r\nContent-Length: "
+                        + QByteArray::number(body.size()) + "\r\n\r\n" + body);
                     socket->disconnectFromHost();
                 });
                 connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);

@@ -14,7 +14,6 @@
 #include <QTest>
 #include <QWebEnginePage>
 #include <QWebEngineView>
-
 #include <memory>
 
 // The main window on the real engine, with local pages only.
@@ -46,10 +45,12 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("opener");
         QTest::addColumn<bool>("keepsOpener"); // target=_blank links open without an opener
-        QTest::addRow("target _blank") << QByteArray("<a id=a href='/child' target=_blank>child</a>"
-                                                     "<script>onload=()=>document.getElementById('a').click()</script>")
-                                       << false;
-        QTest::addRow("window.open") << QByteArray("<script>onload=()=>window.open('/child')</script>") << true;
+        QTest::addRow("target _blank")
+            << QByteArray("<a id=a href='/child' target=_blank>child</a>"
+                          "<script>onload=()=>document.getElementById('a').click()</script>")
+            << false;
+        QTest::addRow("window.open") << QByteArray("<script>onload=()=>window.open('/child')</script>")
+                                     << true;
     }
 
     void newWindows_becomeTabs()
@@ -68,7 +69,8 @@ private Q_SLOTS:
         QVERIFY(f.server.requested("/child"));
         // The child was loaded into the page we handed the engine, so the opener relationship holds.
         QVariant hasOpener;
-        f.web(1)->view()->page()->runJavaScript(QStringLiteral("!!window.opener"), [&](const QVariant &v) { hasOpener = v; });
+        f.web(1)->view()->page()->runJavaScript(
+            QStringLiteral("!!window.opener"), [&](const QVariant &v) { hasOpener = v; });
         QTRY_VERIFY(hasOpener.isValid());
         QCOMPARE(hasOpener.toBool(), keepsOpener);
     }
@@ -80,7 +82,7 @@ private Q_SLOTS:
         f.server.serve("/closer", page("Closer", "<script>setTimeout(()=>window.close(), 300)</script>"));
         QVERIFY(f.form->Form_Load(f.server.url("/opener")));
         QTRY_VERIFY_WITH_TIMEOUT(f.server.requested("/closer"), 20000);
-        QTRY_COMPARE_WITH_TIMEOUT(f.pages().pageList(), QList<qint16>{0}, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(f.pages().pageList(), QList<qint16> { 0 }, 20000);
         QCOMPARE(f.tabs()->count(), 1);
         QCOMPARE(f.pages().curP(), qint16(0));
         QTRY_VERIFY(!f.pages().browser(1));
@@ -102,7 +104,8 @@ private Q_SLOTS:
     {
         Fixture f;
         f.server.serve("/front", page("Front"));
-        f.server.serve("/back", page("Back", "<script>setTimeout(()=>document.title='Renamed', 1500)</script>"));
+        f.server.serve(
+            "/back", page("Back", "<script>setTimeout(()=>document.title='Renamed', 1500)</script>"));
         QVERIFY(f.form->Form_Load(f.server.url("/back")));
         QTRY_COMPARE_WITH_TIMEOUT(f.form->windowTitle(), QStringLiteral("Back"), 20000);
         f.form->Toolbar1_ButtonClick(3);
@@ -137,18 +140,19 @@ private Q_SLOTS:
     void hoveredLink_showsInTheStatusBar()
     {
         Fixture f;
-        f.server.serve("/links", page("Links", "<a href='/target' style='display:block;width:100%;height:400px'>x</a>"));
+        f.server.serve(
+            "/links", page("Links", "<a href='/target' style='display:block;width:100%;height:400px'>x</a>"));
         QVERIFY(f.form->Form_Load(f.server.url("/links")));
         QTRY_COMPARE_WITH_TIMEOUT(f.status(), QStringLiteral("完成"), 20000);
         QWidget *surface = f.web(0)->view()->focusProxy();
         QVERIFY(surface);
         QTRY_VERIFY_WITH_TIMEOUT(
-                [&] {
-                    QTest::mouseMove(surface, QPoint(50, 50));
-                    QTest::mouseMove(surface, QPoint(60, 60));
-                    return f.status() == f.server.url("/target");
-                }(),
-                20000);
+            [&] {
+                QTest::mouseMove(surface, QPoint(50, 50));
+                QTest::mouseMove(surface, QPoint(60, 60));
+                return f.status() == f.server.url("/target");
+            }(),
+            20000);
     }
 
     void enterAndSearch_reachTheServer()

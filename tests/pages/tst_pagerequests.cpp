@@ -23,7 +23,6 @@
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
-
 #include <memory>
 
 namespace {
@@ -31,7 +30,7 @@ namespace {
 QByteArray page(const QByteArray &title, const QByteArray &body = QByteArray())
 {
     return "<!doctype html><html><head><meta charset=utf-8><title>" + title + "</title></head><body>" + body
-            + "</body></html>";
+        + "</body></html>";
 }
 
 // One page behind HTTP basic authentication: 401 until the right login comes.
@@ -62,9 +61,11 @@ private:
         const bool allowed = head.contains(m_expected);
         refused += allowed ? 0 : 1;
         const QByteArray body = allowed ? page("Secret") : page("Locked");
-        socket->write((allowed ? "HTTP/1.1 200 OK\r\n" : "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"kovalis-test\"\r\n")
-                      + QByteArray("Content-Type: text/html; charset=utf-8\r\nContent-Length: ")
-                      + QByteArray::number(body.size()) + "\r\n\r\n" + body);
+        socket->write(
+            (allowed ? "HTTP/1.1 200 OK\r\n"
+                     : "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"kovalis-test\"\r\n")
+            + QByteArray("Content-Type: text/html; charset=utf-8\r\nContent-Length: ")
+            + QByteArray::number(body.size()) + "\r\n\r\n" + body);
     }
     QByteArray m_expected;
     QHash<QTcpSocket *, QByteArray> m_pending;
@@ -95,7 +96,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("status"); // how the status bar ends, "$" the saved path
         QTest::addRow("saved") << QStringLiteral("已保存.bin") << QStringLiteral("下载完成：$");
         QTest::addRow("cancelled") << QString() << QStringLiteral("已取消下载 报告.bin");
-        QTest::addRow("folder is a file") << QStringLiteral("occupied/x.bin") << QStringLiteral("下载 x.bin 失败：");
+        QTest::addRow("folder is a file")
+            << QStringLiteral("occupied/x.bin") << QStringLiteral("下载 x.bin 失败：");
     }
 
     void download_isSavedWhereTheUserSays()
@@ -129,7 +131,8 @@ private Q_SLOTS:
         if (answer != QStringLiteral("已保存.bin")) {
             // Nothing is left behind, not even a part of the file.
             QTest::qWait(300);
-            QCOMPARE(QDir(target.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("occupied")});
+            QCOMPARE(QDir(target.path()).entryList(QDir::Files | QDir::Hidden),
+                QStringList { QStringLiteral("occupied") });
             QVERIFY(!QFileInfo::exists(suggested));
             return;
         }
@@ -137,7 +140,7 @@ private Q_SLOTS:
         QVERIFY(saved.open(QIODevice::ReadOnly));
         QVERIFY(saved.readAll() == bytes);
         QCOMPARE(QDir(target.path()).entryList(QDir::Files | QDir::Hidden),
-                 (QStringList{QStringLiteral("occupied"), QStringLiteral("已保存.bin")}));
+            (QStringList { QStringLiteral("occupied"), QStringLiteral("已保存.bin") }));
     }
 
     void basicAuthentication_asksForALogin_data()
@@ -161,7 +164,7 @@ private Q_SLOTS:
             prompts << prompt;
             if (!answers)
                 return std::nullopt;
-            return LoginDialog::Login{user, QStringLiteral("密码")};
+            return LoginDialog::Login { user, QStringLiteral("密码") };
         });
         QVERIFY(f.form->Form_Load(secret.url()));
         QTRY_COMPARE_WITH_TIMEOUT(f.form->windowTitle(), title, 20000);
@@ -179,10 +182,12 @@ private Q_SLOTS:
             questions << question;
             return false; // the dialog closed without "允许"
         });
-        f.server.serve("/ask", page("Asking", "<script>onload=()=>Notification.requestPermission()"
-                                              ".then(p=>{document.title='first '+p;"
-                                              "return Notification.requestPermission()})"
-                                              ".then(p=>document.title+=' again '+p)</script>"));
+        f.server.serve("/ask",
+            page("Asking",
+                "<script>onload=()=>Notification.requestPermission()"
+                ".then(p=>{document.title='first '+p;"
+                "return Notification.requestPermission()})"
+                ".then(p=>document.title+=' again '+p)</script>"));
         QVERIFY(f.form->Form_Load(f.server.url("/ask")));
         QTRY_COMPARE_WITH_TIMEOUT(f.form->windowTitle(), QStringLiteral("first denied again denied"), 20000);
         // Asked once; the answer is kept for the site.
@@ -199,13 +204,13 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(f.status(), QStringLiteral("完成"), 20000);
         QList<int> active;
         connect(f.front()->view()->page(), &QWebEnginePage::findTextFinished, this,
-                [&](const QWebEngineFindTextResult &r) { active << r.activeMatch() * 10 + r.numberOfMatches(); });
+            [&](const QWebEngineFindTextResult &r) { active << r.activeMatch() * 10 + r.numberOfMatches(); });
         QTest::keyClick(f.form.get(), Qt::Key_F, Qt::ControlModifier);
         auto *text = f.form->findChild<QLineEdit *>(QStringLiteral("FindText"));
         QVERIFY(text->isVisible());
         text->setText(QStringLiteral("苹果"));
-        const QList<int> expected{13, 23, 33, 13, 33};
-        const QList<Qt::KeyboardModifiers> steps{{}, {}, {}, {}, Qt::ShiftModifier};
+        const QList<int> expected { 13, 23, 33, 13, 33 };
+        const QList<Qt::KeyboardModifiers> steps { {}, {}, {}, {}, Qt::ShiftModifier };
         for (int i = 0; i < steps.size(); ++i) {
             QTest::keyClick(text, Qt::Key_Return, steps.at(i));
             QTRY_COMPARE_WITH_TIMEOUT(active.size(), i + 1, 10000);
@@ -227,7 +232,8 @@ private Q_SLOTS:
         {
             Qt::Key key;
             qreal factor;
-        } steps[] = {{Qt::Key_Plus, 1.1}, {Qt::Key_Equal, 1.2}, {Qt::Key_Minus, 1.1}, {Qt::Key_0, 1.0}};
+        } steps[]
+            = { { Qt::Key_Plus, 1.1 }, { Qt::Key_Equal, 1.2 }, { Qt::Key_Minus, 1.1 }, { Qt::Key_0, 1.0 } };
         for (const auto &step : steps) {
             QTest::keyClick(f.form.get(), step.key, Qt::ControlModifier);
             QTRY_VERIFY(qAbs(f.front()->zoomFactor() - step.factor) < 0.001);
@@ -241,11 +247,12 @@ private Q_SLOTS:
         QCOMPARE(profile->persistentCookiesPolicy(), QWebEngineProfile::AllowPersistentCookies);
         const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
         const QString program = QCoreApplication::applicationDirPath();
-        for (const QString &path : {profile->persistentStoragePath(), profile->cachePath()}) {
+        for (const QString &path : { profile->persistentStoragePath(), profile->cachePath() }) {
             QVERIFY2(!path.startsWith(program + QLatin1Char('/')), qPrintable(path));
             QVERIFY2(path.contains(QStringLiteral("kovalis")), qPrintable(path));
         }
-        QVERIFY2(profile->persistentStoragePath().startsWith(data), qPrintable(profile->persistentStoragePath()));
+        QVERIFY2(
+            profile->persistentStoragePath().startsWith(data), qPrintable(profile->persistentStoragePath()));
     }
 };
 

@@ -7,7 +7,6 @@
 #include <QTabBar>
 #include <QTest>
 #include <QTimer>
-
 #include <memory>
 
 namespace {
@@ -37,7 +36,7 @@ private:
             timer->setInterval(800);
             connect(timer, &QTimer::timeout, timer, &QTimer::stop);
             tabs->addTab(QString());
-            PageSet::Controls c{&window, tabs, area, address, status, timer, &dialogs};
+            PageSet::Controls c { &window, tabs, area, address, status, timer, &dialogs };
             pages = std::make_unique<PageSet>(c, browsers.factory());
             pages->addFirstPage();
             connect(tabs, &QTabBar::currentChanged, &window, [this] { pages->TabStrip1_Click(); });
@@ -103,10 +102,10 @@ private Q_SLOTS:
         QTest::addColumn<QList<qint16>>("closed");
         QTest::addColumn<qint16>("expected");
         QTest::addColumn<int>("browsersMade");
-        QTest::addRow("none closed") << QList<qint16>{} << qint16(3) << 4;
-        QTest::addRow("middle closed") << QList<qint16>{1} << qint16(1) << 4;
-        QTest::addRow("two closed, smaller wins") << QList<qint16>{2, 1} << qint16(1) << 4;
-        QTest::addRow("page 0 comes back without a new browser") << QList<qint16>{0, 1} << qint16(0) << 3;
+        QTest::addRow("none closed") << QList<qint16> {} << qint16(3) << 4;
+        QTest::addRow("middle closed") << QList<qint16> { 1 } << qint16(1) << 4;
+        QTest::addRow("two closed, smaller wins") << QList<qint16> { 2, 1 } << qint16(1) << 4;
+        QTest::addRow("page 0 comes back without a new browser") << QList<qint16> { 0, 1 } << qint16(0) << 3;
     }
 
     void newP_takesSmallestFreeIndex()
@@ -134,9 +133,9 @@ private Q_SLOTS:
     {
         QTest::addColumn<qint16>("closing");
         QTest::addColumn<QList<qint16>>("remaining");
-        QTest::addRow("middle page") << qint16(1) << QList<qint16>{0, 2, 3};
-        QTest::addRow("last page") << qint16(3) << QList<qint16>{0, 1, 2};
-        QTest::addRow("page 0 is hidden, not destroyed") << qint16(0) << QList<qint16>{1, 2, 3};
+        QTest::addRow("middle page") << qint16(1) << QList<qint16> { 0, 2, 3 };
+        QTest::addRow("last page") << qint16(3) << QList<qint16> { 0, 1, 2 };
+        QTest::addRow("page 0 is hidden, not destroyed") << qint16(0) << QList<qint16> { 1, 2, 3 };
     }
 
     void close_selectsTheLastTab()
@@ -163,7 +162,7 @@ private Q_SLOTS:
         Window w;
         w.fake(0)->finishLoad(QStringLiteral("http://0/"), QStringLiteral("Zero"));
         w.pages->Command5_Click();
-        QCOMPARE(w.pages->pageList(), QList<qint16>{0});
+        QCOMPARE(w.pages->pageList(), QList<qint16> { 0 });
         QCOMPARE(w.fake(0)->navigations.last(), kBlank);
         QVERIFY(!w.fake(0)->widget()->isHidden());
 
@@ -173,9 +172,9 @@ private Q_SLOTS:
         const qint16 one = w.openLoaded(QStringLiteral("http://one/"));
         w.tabs->setCurrentIndex(0);
         w.pages->Command5_Click();
-        QCOMPARE(w.pages->pageList(), QList<qint16>{one});
+        QCOMPARE(w.pages->pageList(), QList<qint16> { one });
         w.pages->Command5_Click();
-        QCOMPARE(w.pages->pageList(), QList<qint16>{0});
+        QCOMPARE(w.pages->pageList(), QList<qint16> { 0 });
         QCOMPARE(w.pages->curP(), qint16(0));
         QCOMPARE(w.tabs->count(), 1);
         QCOMPARE(w.tabs->tabText(0), QStringLiteral("http://one/"));
@@ -269,7 +268,7 @@ private Q_SLOTS:
         const qint16 one = w.openLoaded(QStringLiteral("http://1/"));
         const qint16 two = w.openLoaded(QStringLiteral("http://2/"));
         Q_EMIT w.fake(one)->WindowClosing();
-        QCOMPARE(w.pages->pageList(), (QList<qint16>{0, two}));
+        QCOMPARE(w.pages->pageList(), (QList<qint16> { 0, two }));
         QCOMPARE(w.pages->curP(), two);
         QTRY_COMPARE(FakeBrowser::liveCount, 2); // destroyed after the event returns
         verifyInvariants(w);

@@ -11,7 +11,6 @@
 #include <QTest>
 #include <QWebEnginePage>
 #include <QWebEngineView>
-
 #include <memory>
 
 namespace {
@@ -19,7 +18,7 @@ namespace {
 QByteArray page(const QByteArray &title, const QByteArray &body = QByteArray())
 {
     return "<!doctype html><html><head><meta charset=utf-8><title>" + title + "</title></head><body>" + body
-            + "</body></html>";
+        + "</body></html>";
 }
 
 } // namespace
@@ -46,10 +45,12 @@ private Q_SLOTS:
     void fullScreen_showsThePageAndEscLeaves()
     {
         Fixture f;
-        f.server.serve("/video", page("Video", "<button id=b style='width:100%;height:400px' "
-                                               "onclick='document.body.requestFullscreen()'>go</button>"
-                                               "<script>document.onfullscreenchange=()=>"
-                                               "document.title=document.fullscreenElement?'full':'normal'</script>"));
+        f.server.serve("/video",
+            page("Video",
+                "<button id=b style='width:100%;height:400px' "
+                "onclick='document.body.requestFullscreen()'>go</button>"
+                "<script>document.onfullscreenchange=()=>"
+                "document.title=document.fullscreenElement?'full':'normal'</script>"));
         f.load("/video", "Video");
         QWebEngineView *view = f.front()->view();
         QWebEnginePage *shown = view->page();
@@ -86,7 +87,8 @@ private Q_SLOTS:
     {
         QFETCH(int, action);
         Fixture f;
-        f.server.serve("/links", page("Links", "<a href='/child' style='display:block;height:400px'>child</a>"));
+        f.server.serve(
+            "/links", page("Links", "<a href='/child' style='display:block;height:400px'>child</a>"));
         f.server.serve("/child", page("Child"));
         f.load("/links", "Links");
         QWebEngineView *view = f.front()->view();

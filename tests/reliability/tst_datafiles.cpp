@@ -9,7 +9,6 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
-
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -245,7 +244,7 @@ private Q_SLOTS:
             QVERIFY(failure.description().contains(u"名称太长"_s));
         }
         QCOMPARE(QDir(store.folderPath()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-                 QStringList{ u"old.link"_s });
+            QStringList { u"old.link"_s });
         QCOMPARE(LinkFile::read(old).address, u"http://old/"_s);
     }
 };

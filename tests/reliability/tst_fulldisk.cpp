@@ -6,7 +6,6 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
-
 #include <csignal>
 #include <functional>
 #include <sys/resource.h>
@@ -34,7 +33,7 @@ private:
         if (pid == 0) {
             ::close(fds[0]);
             std::signal(SIGXFSZ, SIG_IGN);
-            const rlimit fsize{ limit, limit };
+            const rlimit fsize { limit, limit };
             setrlimit(RLIMIT_FSIZE, &fsize);
             int code = 0;
             try {
@@ -67,8 +66,8 @@ private:
     {
         QMap<QString, QByteArray> files;
         const QDir dir(root);
-        const QStringList names = dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System
-                                                | QDir::NoDotAndDotDot);
+        const QStringList names
+            = dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
         for (const QString &name : names) {
             const QString path = dir.filePath(name);
             if (QFileInfo(path).isDir()) {
@@ -144,11 +143,13 @@ private Q_SLOTS:
         const FavoritesStore store(program.path());
         const QString path = store.addFavorite(u"a"_s, u"http://a/"_s);
         QString message;
-        const Outcome outcome = runLimited([&] {
-            store.addFavorite(u"b"_s, u"http://b/"_s);
-            store.setAsHomepage(path, store.folderPath());
-            SearchEngineFile::append(program.path(), { u"E"_s, u"http://e/?q="_s });
-        }, 1 << 20, &message);
+        const Outcome outcome = runLimited(
+            [&] {
+                store.addFavorite(u"b"_s, u"http://b/"_s);
+                store.setAsHomepage(path, store.folderPath());
+                SearchEngineFile::append(program.path(), { u"E"_s, u"http://e/?q="_s });
+            },
+            1 << 20, &message);
         QCOMPARE(int(outcome), int(Outcome::Succeeded));
         QCOMPARE(SearchEngineFile::load(program.path()).size(), 1);
         QVERIFY(QFileInfo::exists(store.folderPath() + u'/' + FavoritesStore::homeFileName()));

@@ -8,7 +8,6 @@
 #include <QTest>
 #include <QTimer>
 #include <QtEndian>
-
 #include <atomic>
 #include <csignal>
 #include <memory>
@@ -120,8 +119,9 @@ private Q_SLOTS:
         QTest::addRow("length, then silence") << frame("abc", 100) << false;
         QTest::addRow("garbage") << QByteArray("GET / HTTP/1.0\r\n\r\n") << false;
         QTest::addRow("zero length") << frame(QByteArray(), 0) << false;
-        QTest::addRow("over the bound") << frame(QByteArray(SingleInstance::maxMessageBytes + 1, 'a'),
-                                                 SingleInstance::maxMessageBytes + 1) << false;
+        QTest::addRow("over the bound") << frame(
+            QByteArray(SingleInstance::maxMessageBytes + 1, 'a'), SingleInstance::maxMessageBytes + 1)
+                                        << false;
         QTest::addRow("1 MB of junk") << QByteArray(1 << 20, 'x') << false;
         QTest::addRow("bad UTF-8") << frame("\xc0\xaf", 2) << false;
         QTest::addRow("NUL inside") << frame(QByteArray("a\0b", 3), 3) << false;
@@ -142,9 +142,7 @@ private Q_SLOTS:
         QElapsedTimer sinceTick;
         sinceTick.start();
         QTimer ticker;
-        connect(&ticker, &QTimer::timeout, this, [&] {
-            longestGap = qMax(longestGap, sinceTick.restart());
-        });
+        connect(&ticker, &QTimer::timeout, this, [&] { longestGap = qMax(longestGap, sinceTick.restart()); });
         ticker.start(10);
 
         std::atomic<int> dropped = 0;
@@ -192,7 +190,7 @@ private Q_SLOTS:
         QCOMPARE(dropped.load(), 10);
         QCOMPARE(answered.load(), 0);
         QCOMPARE(int(later.load()), int(HandoffResult::Accepted));
-        QCOMPARE(instance.received, QStringList{ u"http://good/"_s });
+        QCOMPARE(instance.received, QStringList { u"http://good/"_s });
         QVERIFY2(longestGap < 1000, qPrintable(u"event loop stalled %1 ms"_s.arg(longestGap)));
     }
 
@@ -242,7 +240,7 @@ private Q_SLOTS:
         serveUntil([&] { return sent.load(); }, 10000);
         client.join();
         QCOMPARE(int(result.load()), int(HandoffResult::Accepted));
-        QCOMPARE(received, QStringList{ u"after the crash"_s });
+        QCOMPARE(received, QStringList { u"after the crash"_s });
     }
 };
 

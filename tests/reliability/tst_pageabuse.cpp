@@ -12,7 +12,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-
 #include <memory>
 
 // Pages that abuse the browser, on the real engine with local pages only. After each the window
@@ -31,7 +30,8 @@ private:
         Fixture()
         {
             sinceTick.start();
-            QObject::connect(&ticker, &QTimer::timeout, [this] { longestGap = qMax(longestGap, sinceTick.restart()); });
+            QObject::connect(
+                &ticker, &QTimer::timeout, [this] { longestGap = qMax(longestGap, sinceTick.restart()); });
             ticker.start(20);
         }
 
@@ -55,7 +55,8 @@ private Q_SLOTS:
     void twoHundredWindows()
     {
         Fixture f;
-        f.server.serve("/flood", page("Flood", "<script>onload=()=>{for(let i=0;i<200;++i)window.open('/child')}</script>"));
+        f.server.serve("/flood",
+            page("Flood", "<script>onload=()=>{for(let i=0;i<200;++i)window.open('/child')}</script>"));
         f.server.serve("/child", page("Child"));
         QVERIFY(f.form->Form_Load(f.server.url("/flood")));
         QTRY_COMPARE_WITH_TIMEOUT(f.pages().pageList().size(), 201, 120000);
@@ -64,7 +65,7 @@ private Q_SLOTS:
         for (int i = 0; i < 200; ++i)
             f.pages().Command5_Click();
         QTest::qWait(200);
-        QCOMPARE(f.pages().pageList(), QList<qint16>{ 0 });
+        QCOMPARE(f.pages().pageList(), QList<qint16> { 0 });
         f.checkInvariants();
         QVERIFY2(f.longestGap < 5000, qPrintable(QString::number(f.longestGap)));
     }
@@ -72,13 +73,15 @@ private Q_SLOTS:
     void closesItselfDuringLoad()
     {
         Fixture f;
-        f.server.serve("/opener", page("Opener", "<script>onload=()=>{for(let i=0;i<20;++i)window.open('/closer')}</script>"));
+        f.server.serve("/opener",
+            page("Opener", "<script>onload=()=>{for(let i=0;i<20;++i)window.open('/closer')}</script>"));
         // window.close() before the page has finished loading, from the head.
-        f.server.serve("/closer", "<!doctype html><html><head><script>window.close()</script><title>C</title></head>"
-                                  "<body><img src='/slow.png'></body></html>");
+        f.server.serve("/closer",
+            "<!doctype html><html><head><script>window.close()</script><title>C</title></head>"
+            "<body><img src='/slow.png'></body></html>");
         QVERIFY(f.form->Form_Load(f.server.url("/opener")));
         QTRY_VERIFY_WITH_TIMEOUT(f.server.requested("/closer"), 20000);
-        QTRY_COMPARE_WITH_TIMEOUT(f.pages().pageList(), QList<qint16>{ 0 }, 60000);
+        QTRY_COMPARE_WITH_TIMEOUT(f.pages().pageList(), QList<qint16> { 0 }, 60000);
         f.checkInvariants();
         QCOMPARE(f.pages().curP(), qint16(0));
     }
