@@ -1,4 +1,5 @@
 #include "fakebrowser.h"
+#include "fakewindow.h"
 #include "form1.h"
 #include "pageset.h"
 #include "scripteddialogs.h"
@@ -31,28 +32,15 @@ class tst_Form1 : public QObject
     Q_OBJECT
 
 private:
-    struct Fixture
+    struct Fixture : FakeWindow
     {
-        QTemporaryDir folder;
-        ScriptedDialogs dialogs;
-        FakeBrowserFactory browsers;
-        std::unique_ptr<Form1> form;
-
         QString path(const QString &name) const { return folder.filePath(name); }
-        void make() { form = std::make_unique<Form1>(folder.path(), browsers.factory(), dialogs); }
         bool start(const QString &commandLine = QString())
         {
             make();
             return form->Form_Load(commandLine);
         }
-        FakeBrowser *page(qint16 index) const
-        {
-            return static_cast<FakeBrowser *>(form->pages().browser(index));
-        }
-        FakeBrowser *front() const { return page(form->pages().curP()); }
-        QLineEdit *Text1() const { return form->findChild<QLineEdit *>(QStringLiteral("Text1")); }
         QComboBox *Combo1() const { return form->findChild<QComboBox *>(QStringLiteral("Combo1")); }
-        QTabBar *tabs() const { return form->findChild<QTabBar *>(QStringLiteral("TabStrip1")); }
         QStringList favorites() const
         {
             return QDir(path(QStringLiteral("likepage"))).entryList(QDir::Files, QDir::Name);

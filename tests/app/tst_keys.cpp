@@ -1,5 +1,6 @@
 #include "closedpages.h"
 #include "fakebrowser.h"
+#include "fakewindow.h"
 #include "form1.h"
 #include "pageset.h"
 #include "scripteddialogs.h"
@@ -19,17 +20,12 @@ class tst_Keys : public QObject
     Q_OBJECT
 
 private:
-    struct Fixture
+    struct Fixture : FakeWindow
     {
-        QTemporaryDir folder;
-        ScriptedDialogs dialogs;
-        FakeBrowserFactory browsers;
-        std::unique_ptr<Form1> form;
-
         // Three pages, the third in front, the text of each at its own zoom.
         Fixture()
         {
-            form = std::make_unique<Form1>(folder.path(), browsers.factory(), dialogs);
+            make();
             form->resize(800, 600);
             form->show();
             QApplication::setActiveWindow(form.get());
@@ -43,13 +39,6 @@ private:
             }
             front()->widget()->setFocus();
         }
-        FakeBrowser *page(qint16 index) const
-        {
-            return static_cast<FakeBrowser *>(form->pages().browser(index));
-        }
-        FakeBrowser *front() const { return page(form->pages().curP()); }
-        QLineEdit *Text1() const { return form->findChild<QLineEdit *>(QStringLiteral("Text1")); }
-        QTabBar *tabs() const { return form->findChild<QTabBar *>(QStringLiteral("TabStrip1")); }
         QWidget *focus() const
         {
             return QApplication::focusWidget() ? QApplication::focusWidget() : form.get();
