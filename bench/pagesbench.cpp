@@ -1,9 +1,12 @@
-// The page set and the lists as they grow, on fake browsers: the main window's own cost with the
-// engine taken out. Prints one line per figure: name, median, min, max, runs (microseconds).
+// The page set and the lists as they grow, on fake browsers, and the hand-off under hanging second
+// starts: the program's own cost with the engine taken out. Prints one line per figure: name, median, min,
+// max, runs (microseconds).
 #include "fakebrowser.h"
 #include "favoritesstore.h"
 #include "form1.h"
 #include "form2.h"
+#include "handoff.h"
+#include "handofffolder.h"
 #include "pageset.h"
 #include "scripteddialogs.h"
 #include "searchenginefile.h"
@@ -13,12 +16,16 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QListWidget>
+#include <QLocalSocket>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -112,7 +119,7 @@ void pageSet(int open)
             const Timing made = measure([&] { window.form->pages().NewP(); });
             window.form->pages().current()->Navigate(QStringLiteral("http://127.0.0.1/x"));
             settle();
-            const Timing closed = measure([&] { window.form->pages().Command5_Click(); });
+            const Timing closed = measure([&] { window.form->pages().closeCurrent(); });
             newOps.append(made.call);
             newOpsSettled.append(made.settled);
             closeOps.append(closed.call);
@@ -129,12 +136,10 @@ void pageSet(int open)
     report(qPrintable(QStringLiteral("close + repaint, %1 pages open (us)").arg(open)), closeSettled);
 }
 
-void engines()
+// LoadEngines on a search-engine file of the given bytes, which hold `engines` engines.
+void loadEngines(const char *figure, const QByteArray &text, qsizetype engines)
 {
     QTemporaryDir folder;
-    QByteArray text;
-    for (int i = 0; i < 10000; ++i)
-        text += QStringLiteral("引擎%1 TheHead: http://127.0.0.1/s?n=%1&q=\r\n").arg(i).toUtf8();
     QFile file(SearchEngineFile::path(folder.path()));
     if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
         qFatal("cannot write the engine file");
@@ -142,10 +147,27 @@ void engines()
     QList<double> load;
     for (int run = 0; run < kRuns; ++run)
         load.append(microseconds([&] {
-            if (SearchEngineFile::load(folder.path()).size() != 10000)
+            if (SearchEngineFile::load(folder.path()).size() != engines)
                 qFatal("engine file misread");
         }));
-    report("LoadEngines, 10,000 lines (us)", load);
+    report(figure, load);
+}
+
+void engines()
+{
+    QByteArray text;
+    for (int i = 0; i < 10000; ++i)
+        text += QStringLiteral("引擎%1 TheHead: http://127.0.0.1/s?n=%1&q=\r\n").arg(i).toUtf8();
+    loadEngines("LoadEngines, 10,000 lines (us)", text, 10000);
+
+    // 50 MB in lines of 1 KB, one engine first and one last.
+    const QByteArray good = "Good TheHead: http://good/?q=\r\n";
+    QByteArray huge = good;
+    const QByteArray filler = QByteArray(1022, 'z') + "\r\n";
+    huge.reserve((50 << 20) + 2 * good.size());
+    while (huge.size() < (50 << 20))
+        huge += filler;
+    loadEngines("LoadEngines, 50 MB file (us)", huge + good, 2);
 }
 
 void favorites()
@@ -176,9 +198,52 @@ void favorites()
     report("favorites window, 10,000 favorites (us)", list);
 }
 
+// Ten second starts at once that send half a message and hang: the running instance's longest
+// pause between two turns of its event loop while it drops them.
+void hostileHandoffs()
+{
+    QList<double> stalls;
+    for (int run = 0; run < kRuns; ++run) {
+        QTemporaryDir folder;
+        SingleInstance single(folder.path());
+        if (!single.tryBecomePrimary())
+            qFatal("no lock");
+        single.setClientTimeout(300);
+        const QString name = HandoffFolder::serverName(folder.path());
+        std::atomic<int> finished = 0;
+        std::vector<std::thread> clients;
+        for (int i = 0; i < 10; ++i) {
+            clients.emplace_back([&] {
+                QLocalSocket socket;
+                socket.connectToServer(name);
+                if (socket.waitForConnected(5000)) {
+                    socket.write(QByteArray("\0\0\0\x0a"
+                                            "ab",
+                        6));
+                    socket.waitForBytesWritten(5000);
+                    socket.waitForDisconnected(10000);
+                }
+                ++finished;
+            });
+        }
+        QElapsedTimer sinceTurn;
+        sinceTurn.start();
+        qint64 longest = 0;
+        while (finished.load() < 10) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+            longest = qMax(longest, sinceTurn.restart());
+        }
+        for (std::thread &client : clients)
+            client.join();
+        stalls.append(double(longest) * 1000.0);
+    }
+    report("hand-off, longest stall with 10 hanging clients (us)", stalls);
+}
+
 } // namespace
 
-// With no argument, every figure; "pages N", "engines" or "favorites" runs one, for a profiler.
+// With no argument, every figure; "pages N", "engines", "favorites" or "handoff" runs one, for a
+// profiler.
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
@@ -195,5 +260,7 @@ int main(int argc, char **argv)
         engines();
     if (only.isEmpty() || only == QStringLiteral("favorites"))
         favorites();
+    if (only.isEmpty() || only == QStringLiteral("handoff"))
+        hostileHandoffs();
     return 0;
 }

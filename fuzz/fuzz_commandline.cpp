@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QString absolute = CommandLine::makeAbsoluteIfExistingFile(unquoted, working.path());
     FUZZ_CHECK(absolute == unquoted || QDir::isAbsolutePath(absolute));
 
-    const QUrl url = AddressFixup::toUrl(unquoted, working.path());
+    const QUrl url = AddressFixup::toUrl(absolute);
     // Whatever went in, what comes out is an address or nothing, and its text parses again.
     if (url.isValid())
         FUZZ_CHECK(

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Runs the reliability tests and the fuzzers and writes docs/reliability.md from their results.
 # Usage: scripts/reliability-report.sh [SECONDS_PER_FUZZER]
+#        scripts/reliability-report.sh --pages
 # Builds what is missing in build-asan (engine-free tests, sanitizers on) and build-fuzz; the page
-# tests on the real engine run when build/ holds tst_pageabuse.
+# tests on the real engine run when build/ holds tst_pageabuse and tst_hostilepages. With --pages
+# only the hostile-pages table is renewed, from build/ alone (no sanitizer or fuzz builds).
 set -uo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-45}
@@ -12,6 +14,69 @@ engine=${KOVALIS_BUILD_DIR:-$here/build}
 out=$here/docs/reliability.md
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+hostile=$engine/tests/reliability/tst_hostilepages
+
+# What each test function of tst_hostilepages has the page do, and what must hold.
+describe() {
+    case $1 in
+        download_staysInTheDownloadFolder) echo "names its download to leave the download folder, unasked | proposed in the download folder under a clean name, asked naming the site, nothing else written" ;;
+        popup_needsAClick) echo "opens windows | none without a click; the status bar names the site; one button allows it" ;;
+        pageBox_isOurs) echo "puts up alert, confirm or prompt | our box, titled with the host, the page's text plain" ;;
+        pageBox_pageThatKeepsAskingCanBeStopped) echo "asks 100 times in a loop | the second box offers to stop the page's boxes" ;;
+        pageBox_beforeLeaving) echo "asks before it is left | our box; staying keeps the page" ;;
+        pageBox_unattended) echo "puts up a box with nobody at the screen | answered at once, no box shown" ;;
+        fullScreen_namesTheSiteAndTheWayOut) echo "goes full screen | a notice names the site and Esc" ;;
+        shownAddress_hasNoBidiOrFormatCharacters) echo "hides its address behind a bidi override | the override shown percent-encoded" ;;
+        login_showsWhoAsks) echo "asks for a login with a realm that reads like ours | host shown, realm quoted as the site's words; none for another site's frame" ;;
+        boxes_showPageTextAsPlainText) echo "has its markup put in one of our boxes | shown as plain text" ;;
+        favorite_titledLikeTheHomepage) echo "is titled \"主页\" and added to the favorites | the homepage file is not made" ;;
+        localFiles_areOutOfReach) echo "reaches for file:// (held already) | refused" ;;
+        permission_isRememberedPerSite) echo "asks for a permission, from two sites (held already) | asked once per site" ;;
+        profileFolder_isTheUsersOnly) echo "(held already) | the profile folder has no group or other rights" ;;
+        *) echo "$1 | " ;;
+    esac
+}
+
+hostile_table() {
+    echo "## Hostile pages"
+    echo
+    echo "\`tst_hostilepages\` on the real engine ($(grep -m1 -o 'Qt [0-9.]*' "$work/tst_hostilepages.txt" || echo Qt),"
+    echo "offscreen), each page served by the tests' loopback server. A row is one data row; XFAIL is a known"
+    echo "fault of that engine, named in the test's output, which fails the test the day it is gone."
+    echo
+    echo "| The page | Case | What must hold | Result |"
+    echo "|---|---|---|---|"
+    sed -n -E 's/^(PASS|FAIL!|SKIP|XFAIL|XPASS) *: *[A-Za-z_]+::([A-Za-z_]+)\(([^)]*)\)( .*)?$/\1\t\2\t\3/p' "$work/tst_hostilepages.txt" |
+        while IFS=$'\t' read -r result func row; do
+            case $func in initTestCase | cleanupTestCase) continue ;; esac
+            # An expected failure ends its row; QtTest still reports the row as passed after it.
+            [ "$result" = PASS ] && [ "$func($row)" = "${xfailed:-}" ] && continue
+            [ "$result" = XFAIL ] && xfailed="$func($row)"
+            IFS='|' read -r does holds <<<"$(describe "$func")"
+            echo "| ${does% } | ${row:-—} | ${holds# } | $result |"
+        done
+}
+
+export QT_QPA_PLATFORM=offscreen KOVALIS_UNATTENDED=1 LC_ALL=C.UTF-8 QTWEBENGINE_DISABLE_SANDBOX=1
+export QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu
+
+if [ "${1:-}" = "--pages" ]; then
+    [ -x "$hostile" ] || { echo "no $hostile: build first" >&2; exit 1; }
+    "$hostile" >"$work/tst_hostilepages.txt" 2>&1
+    failed=$?
+    hostile_table >"$work/table.md"
+    # The section is replaced in place, or put before "Not covered here".
+    awk -v table="$work/table.md" '
+        function put() { while ((getline line < table) > 0) print line; print ""; done = 1 }
+        /^## Hostile pages/ { put(); skip = 1; next }
+        skip && /^## / { skip = 0 }
+        !done && /^## Not covered here/ { put() }
+        !skip { print }
+    ' "$out" >"$work/out.md" && mv "$work/out.md" "$out"
+    grep -h -E '^(Totals|FAIL)' "$work/tst_hostilepages.txt"
+    echo "wrote $out"
+    exit $failed
+fi
 
 cmake -S "$here" -B "$asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKOVALIS_WITH_ENGINE=OFF -DKOVALIS_SANITIZE=ON >/dev/null
 cmake --build "$asan" --target tst_fulldisk tst_datafiles tst_handoffload -j"$(nproc)" >/dev/null || exit 1
@@ -19,8 +84,6 @@ cmake -S "$here" -B "$fuzz" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C
     -DKOVALIS_WITH_ENGINE=OFF -DKOVALIS_BUILD_TESTS=OFF -DKOVALIS_FUZZ=ON >/dev/null
 cmake --build "$fuzz" --target fuzzers -j"$(nproc)" >/dev/null || exit 1
 
-export QT_QPA_PLATFORM=offscreen KOVALIS_UNATTENDED=1 LC_ALL=C.UTF-8 QTWEBENGINE_DISABLE_SANDBOX=1
-export QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu
 tests=("$asan/tests/reliability/tst_fulldisk" "$asan/tests/reliability/tst_datafiles"
        "$asan/tests/reliability/tst_handoffload")
 [ -x "$engine/tests/reliability/tst_pageabuse" ] && tests+=("$engine/tests/reliability/tst_pageabuse")
@@ -28,6 +91,7 @@ failed=0
 for t in "${tests[@]}"; do
     "$t" >"$work/$(basename "$t").txt" 2>&1 || failed=1
 done
+[ -x "$hostile" ] && { "$hostile" >"$work/tst_hostilepages.txt" 2>&1 || failed=1; }
 "$here/scripts/fuzz.sh" "$fuzz" "$seconds" "$work/fuzz" >"$work/fuzz.txt" || failed=1
 
 {
@@ -47,7 +111,7 @@ done
     echo "|---|---|---|"
     for t in "${tests[@]}"; do
         name=$(basename "$t")
-        sed -n -E 's/^(PASS|FAIL!|SKIP|XFAIL|XPASS) *: *[A-Za-z_]+::([A-Za-z_]+)\((.*)\)( [A-Z].*)?$/\1\t\2\t\3/p' "$work/$name.txt" |
+        sed -n -E 's/^(PASS|FAIL!|SKIP|XFAIL|XPASS) *: *[A-Za-z_]+::([A-Za-z_]+)\(([^)]*)\)( .*)?$/\1\t\2\t\3/p' "$work/$name.txt" |
             grep -v -E '\t(initTestCase|cleanupTestCase)\t' |
             while IFS=$'\t' read -r result func row; do
                 [ -n "$row" ] && row=" — $row"
@@ -55,6 +119,10 @@ done
             done
     done
     echo
+    if [ -x "$hostile" ]; then
+        hostile_table
+        echo
+    fi
     echo "## Fuzzers"
     echo
     echo "libFuzzer with AddressSanitizer and UndefinedBehaviorSanitizer, ${seconds} s each, starting from"
@@ -85,7 +153,8 @@ done
     echo
     echo "## Not covered here"
     echo
-    echo "- Pages on the real engine (\`tst_pageabuse\`) appear above only when \`build/\` holds the engine build."
+    echo "- Pages on the real engine (\`tst_pageabuse\`, \`tst_hostilepages\`) appear above only when \`build/\`"
+    echo "  holds the engine build."
     echo "- A file from elsewhere whose GB18030 bytes also happen to be valid UTF-8 is read as UTF-8: the"
     echo "  encoding rule cannot tell the two apart. Kovalis writes such text as UTF-8 so its own files read"
     echo "  back as written; the round-trip fuzzers pass such inputs over."

@@ -1,9 +1,11 @@
 #include "closedpages.h"
 
+#include "blankpage.h"
+
 void ClosedPages::remember(const QString &address)
 {
     const QString trimmed = address.trimmed();
-    if (trimmed.isEmpty() || trimmed.compare(QStringLiteral("about:blank"), Qt::CaseInsensitive) == 0)
+    if (trimmed.isEmpty() || BlankPage::is(trimmed))
         return;
     m_addresses.append(trimmed);
     while (m_addresses.size() > limit)

@@ -15,4 +15,12 @@ QString withoutQuotes(const QString &commandLine);
 // instance that opens it may have been started somewhere else. Anything else stays as it is.
 QString makeAbsoluteIfExistingFile(const QString &argument, const QString &workingFolder);
 
+// The command line asks for the help text (--help or -h alone) or the version (--version alone):
+// answered on standard output, never handed over.
+bool asksForHelp(const QStringList &arguments);
+bool asksForVersion(const QStringList &arguments);
+
+// One screen, in Chinese and English: what the command line takes and the environment switches.
+QString helpText();
+
 } // namespace CommandLine

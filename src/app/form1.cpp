@@ -1,10 +1,19 @@
 #include "form1.h"
 
+#include "addressboxclicks.h"
 #include "dialogs.h"
 #include "favoritesstore.h"
 #include "form1layout.h"
+#include "history.h"
+#include "historyhook.h"
+#include "pagebinder.h"
 #include "pageset.h"
+#include "pagetext.h"
+#include "popuppolicy.h"
+#include "processinfo.h"
+#include "sessionkeeper.h"
 #include "tabstrip.h"
+#include "twips.h"
 
 #include <QAction>
 #include <QApplication>
@@ -13,22 +22,21 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStatusBar>
-#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 
 namespace {
 
-constexpr int twipsPerPixel = 15;
+using Twips::toPixels;
 
-int px(int twips)
+constexpr int px(int twips)
 {
-    return (twips >= 0 ? twips + twipsPerPixel / 2 : twips - twipsPerPixel / 2) / twipsPerPixel;
+    return toPixels(twips);
 }
 
-QRect pxRect(int left, int top, int width, int height)
+constexpr QRect pxRect(int left, int top, int width, int height)
 {
-    return QRect(px(left), px(top), px(width), px(height));
+    return toPixels(left, top, width, height);
 }
 
 // "微软雅黑" is asked for; where it is missing the desktop's CJK font stands in.
@@ -61,8 +69,16 @@ Form1::Form1(const QString &programFolder, BrowserFactory factory, Dialogs &dial
     , m_factory(std::move(factory))
 {
     setObjectName(QStringLiteral("Form1"));
+    // The open pages are kept beside the other data files.
+    m_session = new SessionKeeper(programFolder, this);
     setWindowTitle(QStringLiteral("Kovalis"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/kovalis.svg")));
+    m_history = new History(m_programFolder, this);
+    connect(m_history, &History::loaded, this, [this](const QString &message) {
+        if (!message.isEmpty())
+            m_dialogs.MsgBox(message);
+    });
+    m_factory = HistoryHook::recording(m_history, std::move(m_factory));
     createControls();
     createShortcuts();
     resize(px(9810), px(6855));
@@ -86,7 +102,13 @@ void Form1::createControls()
     m_statusPanel = new QLabel(StatusBar1);
     m_statusPanel->setObjectName(QStringLiteral("StatusPanel1"));
     m_statusPanel->setMinimumWidth(px(1440));
+    // Hovered addresses, titles and file names come from pages: never markup.
+    m_statusPanel->setTextFormat(Qt::PlainText);
     StatusBar1->addWidget(m_statusPanel, 1);
+    m_allowPopups = new QToolButton(StatusBar1);
+    m_allowPopups->setObjectName(QStringLiteral("AllowPopups"));
+    m_allowPopups->hide();
+    StatusBar1->addPermanentWidget(m_allowPopups);
 
     Picture2 = new QWidget(this);
     Picture2->setObjectName(QStringLiteral("Picture2"));
@@ -102,12 +124,6 @@ void Form1::createControls()
     Command8->setFont(uiFont(6.75));
     Command8->hide();
 
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(800);
-    connect(Timer1, &QTimer::timeout, Timer1, &QTimer::stop);
-    Timer1->start();
-
     Command5 = button(Picture1, "Command5", QStringLiteral("×"), pxRect(6720, 480, 255, 255));
     Command5->setFont(uiFont(12));
     Command5->setToolTip(QStringLiteral("关闭网页"));
@@ -117,7 +133,6 @@ void Form1::createControls()
     TabStrip1->setGeometry(pxRect(0, 480, 6735, 495));
     TabStrip1->setToolTip(QStringLiteral("双击关闭"));
     TabStrip1->addTab(QString());
-    TabStrip1->installEventFilter(this);
 
     Text1 = new QLineEdit(Picture1);
     Text1->setObjectName(QStringLiteral("Text1"));
@@ -140,6 +155,7 @@ void Form1::createControls()
     Command4->setFont(uiFont(12));
     Command3 = button(Picture1, "Command3", QStringLiteral("→"), pxRect(4920, 0, 495, 375));
     Command3->setFont(uiFont(12));
+    new AddressBoxClicks(Text1, Command3);
 
     Label1 = new QLabel(QStringLiteral("地址："), Picture1);
     Label1->setObjectName(QStringLiteral("Label1"));
@@ -149,22 +165,77 @@ void Form1::createControls()
 
     createToolbar();
 
-    connect(Command5, &QPushButton::clicked, this, [this] { m_pages->Command5_Click(); });
-    connect(Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
-    connect(Command4, &QPushButton::clicked, this, &Form1::Command4_Click);
-    connect(Command6, &QPushButton::clicked, this, &Form1::Command6_Click);
-    connect(Command7, &QPushButton::clicked, this, &Form1::Command7_Click);
+    connect(Command5, &QPushButton::clicked, this, [this] { m_pages->closeCurrent(); });
+    connect(Command3, &QPushButton::clicked, this, &Form1::goToAddress);
+    connect(Command4, &QPushButton::clicked, this, &Form1::stopLoading);
+    connect(Command6, &QPushButton::clicked, this, &Form1::search);
+    connect(Command7, &QPushButton::clicked, this, &Form1::addSearchEngine);
 
-    PageSet::Controls controls;
+    ProcessInfo::trace("controls");
+    // The first page's browser: this starts the engine.
+    m_pages = new PageSet(m_factory, m_dialogs, PageSet::steadyClock(), this);
+    ProcessInfo::trace("engine");
+    PageBinder::Controls controls;
     controls.window = this;
-    controls.TabStrip1 = TabStrip1;
-    controls.Picture2 = Picture2;
-    controls.Text1 = Text1;
+    controls.tabStrip = TabStrip1;
+    controls.addressBox = Text1;
     controls.statusPanel = m_statusPanel;
-    controls.Timer1 = Timer1;
-    controls.dialogs = &m_dialogs;
-    m_pages = new PageSet(controls, m_factory, this);
-    connect(TabStrip1, &QTabBar::currentChanged, this, [this] { m_pages->TabStrip1_Click(); });
+    controls.pageArea = Picture2;
+    new PageBinder(*m_pages, controls, this);
+    keepSession();
+    connectPopupBlocker();
+}
+
+void Form1::keepSession()
+{
+    SessionKeeper::Pages pages;
+    pages.list = [this] {
+        QList<SessionFile::Page> list;
+        for (qint16 page : m_pages->pageList()) {
+            if (Browser *b = m_pages->browser(page))
+                list.append({ b->LocationURL(), b->LocationName() });
+        }
+        return list;
+    };
+    pages.front = [this] { return int(m_pages->pageList().indexOf(m_pages->curP())); };
+    pages.open = [this](const QString &address) {
+        m_pages->NewP();
+        if (Browser *b = m_pages->current())
+            b->Navigate(address);
+    };
+    pages.select = [this](int position) { TabStrip1->setCurrentIndex(position); };
+    m_session->setPages(std::move(pages));
+    // Page 0 was made with the page set; the others are watched as they are made.
+    m_session->watch(m_pages->browser(0));
+    connect(m_pages, &PageSet::pageMade, m_session, &SessionKeeper::watch);
+    connect(m_pages, &PageSet::pageShown, m_session, &SessionKeeper::noteChange);
+    connect(m_pages, &PageSet::tabRenamed, m_session, &SessionKeeper::noteChange);
+    connect(m_pages, &PageSet::tabRemoved, m_session, &SessionKeeper::noteChange);
+    connect(m_session, &SessionKeeper::message, m_statusPanel, &QLabel::setText);
+}
+
+void Form1::connectPopupBlocker()
+{
+    // A blocked popup of the page in front offers one button that allows the site until the
+    // program ends; another tab in front takes the offer away.
+    connect(&PopupPolicy::instance(), &PopupPolicy::blocked, this,
+        [this](QObject *browser, const QString &origin) {
+            if (browser != m_pages->current())
+                return;
+            m_blockedOrigin = origin;
+            // The load messages that follow replace the status text; the button stays.
+            m_allowPopups->setText(
+                QStringLiteral("已阻止 %1 打开的弹出窗口，点此允许").arg(PageText::site(origin)));
+            m_allowPopups->setToolTip(QStringLiteral("允许 %1 打开弹出窗口，直到关闭 Kovalis").arg(origin));
+            m_allowPopups->show();
+        });
+    connect(m_allowPopups, &QToolButton::clicked, this, [this] {
+        PopupPolicy::instance().allow(m_blockedOrigin);
+        m_allowPopups->hide();
+        m_statusPanel->setText(
+            QStringLiteral("已允许 %1 打开弹出窗口，直到关闭 Kovalis").arg(m_blockedOrigin));
+    });
+    connect(TabStrip1, &QTabBar::currentChanged, m_allowPopups, &QWidget::hide);
 }
 
 void Form1::createToolbar()
@@ -201,7 +272,8 @@ void Form1::createToolbar()
         action->setObjectName(QStringLiteral("Toolbar1Button%1").arg(index));
         // An empty tooltip would fall back to the caption.
         action->setToolTip(design.tooltip.isEmpty() ? design.caption : design.tooltip);
-        connect(action, &QAction::triggered, this, [this, index] { Toolbar1_ButtonClick(index); });
+        connect(
+            action, &QAction::triggered, this, [this, index] { runToolbarCommand(ToolbarCommand(index)); });
         m_toolbarButtons.append(action);
     }
 
@@ -231,12 +303,12 @@ void Form1::arrange()
     Picture1->setGeometry(0, px(405), clientWidth, px(850));
     StatusBar1->setGeometry(0, height() - statusHeight, clientWidth, statusHeight);
     Picture2->setGeometry(0, px(1260), Picture2->width(), qMax(0, height() - px(1260) - statusHeight));
-    Form_Resize();
+    applyResizeRule();
 }
 
-void Form1::Form_Resize()
+void Form1::applyResizeRule()
 {
-    const int twips = twipsPerPixel;
+    const int twips = Twips::perPixel;
     const Form1Layout l = Form1Layout::compute(
         width() * twips + Form1Layout::frameWidth, height() * twips + Form1Layout::frameHeight);
     if (l.tabStripWidth)
@@ -266,6 +338,7 @@ void Form1::Form_Resize()
 void Form1::closeEvent(QCloseEvent *event)
 {
     QWidget::closeEvent(event);
+    m_session->closeNormally();
     // Closing the main window ends the program at once, whatever other windows are open.
     QApplication::exit(0);
 }

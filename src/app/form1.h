@@ -6,6 +6,7 @@
 
 #include <QIcon>
 #include <QList>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
@@ -14,6 +15,7 @@
 class Dialogs;
 class FavoritesStore;
 class FindBar;
+class History;
 class PageSet;
 class QAction;
 class QComboBox;
@@ -22,8 +24,16 @@ class QLineEdit;
 class QPushButton;
 class QStatusBar;
 class QTabBar;
-class QTimer;
 class QToolBar;
+class QToolButton;
+class SessionKeeper;
+
+// The toolbar's eight commands, numbered as its buttons Toolbar1Button1 to Toolbar1Button8.
+enum class ToolbarCommand { Back = 1, Forward, NewPage, Home, Favorites, AddFavorite, Refresh, About };
+
+// Where openfile opens: in the page in front, or in a page from NewP unless the address box reads
+// "about:blank" (the page in front is then blank and is used).
+enum class OpenIn { FrontPage, NewPage };
 
 // The main window: its controls, the shared state, and the handlers that hand each event to
 // the room that does the work.
@@ -39,36 +49,47 @@ public:
     // after a start-up error, whose description has been shown; the program then ends.
     bool Form_Load(const QString &commandLine);
 
-    // Opens an address or a link file: in the page in front when newTF, else in a page from NewP
-    // unless the address box reads "about:blank". Throws Failure when a link file cannot be read.
-    void openfile(const QString &path, bool newTF);
+    // Opens an address or a link file (a path ending in ".link"). Throws Failure when a link file
+    // cannot be read.
+    void openfile(const QString &path, OpenIn where);
 
     // A second start handed over its command line: accepted when opened.
     bool Form_LinkExecute(const QString &command);
+    // The same in two steps: takes the command line over now (a link file's address is read while
+    // the second start waits, so the file may go once it has its answer) and returns what opens it.
+    std::function<void()> takeOver(const QString &command);
 
-    // The toolbar's buttons by index, 1 to 8.
-    void Toolbar1_ButtonClick(int index);
-    // Makes the text of every open page one step smaller; the first failure ends the walk.
-    void Toolbar1_ButtonMenuClick();
+    void runToolbarCommand(ToolbarCommand command);
 
-    void Command3_Click();
-    void Command4_Click();
-    void Command6_Click();
-    void Command7_Click();
-    void Text1_Enter();
-    void Combo1_Enter();
+    // "→": opens the address box's text in the page in front.
+    void goToAddress();
+    // "×" beside the box: stops loading the page in front.
+    void stopLoading();
+    // "搜索": the box's text with the chosen engine's search string, in the page in front.
+    void search();
+    // "+": adds a search engine, or opens 搜索.txt in an editor for "edit".
+    void addSearchEngine();
+    // Enter in the address box: goes to the address or searches for it, by AddressRule.
+    void enterAddress();
+    // Enter in the engine list: reads 搜索.txt again; a file that cannot be read keeps the lists.
+    void reloadEngines();
     void LoadEngines();
 
-    // The keys' own commands: every page's text one step larger, or back to its own size;
-    // the first failure ends the walk. Ctrl+Shift+T reopens the last closed page.
+    // Every page's text one step smaller, one step larger, or back to its own size; the first
+    // failure ends the walk. Ctrl+Shift+T reopens the last closed page.
+    void zoomOut();
     void zoomIn();
     void zoomReset();
     void reopenClosedPage();
+    // Ctrl+H: the history window, whose entries open like favorites.
+    void showHistory();
 
     QString home;
     QStringList engineList;
 
     PageSet &pages() { return *m_pages; }
+    SessionKeeper &session() { return *m_session; }
+    History &history() { return *m_history; }
     QString programFolder() const { return m_programFolder; }
 
 protected:
@@ -80,20 +101,24 @@ private:
     void createControls();
     void createToolbar();
     void arrange();
-    void Form_Resize();
+    void applyResizeRule();
     void addToFavorites();
-    void openHome(bool newTF);
-    void open(const QString &path, bool newTF, bool isLinkFile);
+    void openHome(OpenIn where);
+    void open(const QString &path, OpenIn where, bool isLinkFile);
+    void openAddress(const QString &address, OpenIn where);
     void runGuarded(const std::function<void()> &command);
     void zoomEveryPage(const std::function<qreal(qreal)> &step);
     void appendEngines(const QList<Engine> &engines);
     void createShortcuts();
+    void keepSession();
     void focusAddress();
     void selectNeighbourTab(int step);
+    void connectPopupBlocker();
 
     QString m_programFolder;
     Dialogs &m_dialogs;
     std::unique_ptr<FavoritesStore> m_store;
+    SessionKeeper *m_session = nullptr;
 
     QToolBar *Toolbar1 = nullptr;
     QList<QAction *> m_toolbarButtons;
@@ -102,7 +127,6 @@ private:
     QPushButton *Command7 = nullptr;
     QWidget *Picture1 = nullptr;
     QPushButton *Command8 = nullptr;
-    QTimer *Timer1 = nullptr;
     QPushButton *Command5 = nullptr;
     QTabBar *TabStrip1 = nullptr;
     QLineEdit *Text1 = nullptr;
@@ -115,9 +139,14 @@ private:
     QWidget *Picture2 = nullptr;
     QStatusBar *StatusBar1 = nullptr;
     QLabel *m_statusPanel = nullptr;
+    QToolButton *m_allowPopups = nullptr;
+    QString m_blockedOrigin;
+    // The page last sent to an address until its load ends: the box may still read blank.
+    QPointer<Browser> m_onItsWay;
 
     PageSet *m_pages = nullptr;
     BrowserFactory m_factory;
     FindBar *m_findBar = nullptr;
     ClosedPages m_closedPages;
+    History *m_history = nullptr;
 };

@@ -1,6 +1,8 @@
 // The main window's handlers: each hands its event to the room that does the work.
 #include "about.h"
 #include "addressrule.h"
+#include "blankpage.h"
+#include "bookmarksmenu.h"
 #include "commandline.h"
 #include "dialogs.h"
 #include "engineadder.h"
@@ -11,17 +13,16 @@
 #include "linkfile.h"
 #include "pageset.h"
 #include "searchenginefile.h"
+#include "searchquery.h"
+#include "sessionkeeper.h"
 
 #include <QComboBox>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabBar>
-
-namespace {
-const QString kBlank = QStringLiteral("about:blank");
-}
 
 bool Form1::Form_Load(const QString &commandLine)
 {
@@ -29,10 +30,11 @@ bool Form1::Form_Load(const QString &commandLine)
         m_pages->addFirstPage();
         home = m_store->homeAtStartup();
         if (!commandLine.isEmpty())
-            openfile(CommandLine::withoutQuotes(commandLine), true);
+            openfile(CommandLine::withoutQuotes(commandLine), OpenIn::FrontPage);
         else
-            openHome(true);
+            openHome(OpenIn::FrontPage);
         LoadEngines();
+        m_session->start(Picture2);
         return true;
     } catch (const Failure &failure) {
         m_dialogs.MsgBox(failure.description());
@@ -42,12 +44,12 @@ bool Form1::Form_Load(const QString &commandLine)
     return false;
 }
 
-void Form1::openfile(const QString &path, bool newTF)
+void Form1::openfile(const QString &path, OpenIn where)
 {
-    open(path, newTF, path.endsWith(QStringLiteral(".link"), Qt::CaseSensitive));
+    open(path, where, path.endsWith(QStringLiteral(".link"), Qt::CaseSensitive));
 }
 
-void Form1::open(const QString &path, bool newTF, bool isLinkFile)
+void Form1::open(const QString &path, OpenIn where, bool isLinkFile)
 {
     QString address = path;
     if (isLinkFile) {
@@ -58,86 +60,112 @@ void Form1::open(const QString &path, bool newTF, bool isLinkFile)
         }
         address = link.address;
     }
-    if (Text1->text().toLower() != kBlank && !newTF)
+    openAddress(address, where);
+}
+
+void Form1::openAddress(const QString &address, OpenIn where)
+{
+    // A blank page in front is used, unless a page opened it and so still holds it, or it is on
+    // its way to the address opened just before (two second starts in quick succession).
+    const bool frontIsFree = BlankPage::is(Text1->text()) && m_pages->mayReuse(m_pages->curP())
+        && (!m_onItsWay || m_onItsWay != m_pages->current());
+    if (where == OpenIn::NewPage && !frontIsFree)
         m_pages->NewP();
     Browser *b = m_pages->current();
     if (!b)
-        throw Failure(QStringLiteral("网页 %1 不存在。").arg(m_pages->curP()), Failure::Kind::ElementMissing);
+        throw Failure(QStringLiteral("网页 %1 不存在。").arg(m_pages->curP()));
     b->Navigate(address);
+    m_onItsWay = b;
+    connect(
+        b, &Browser::loadFinished, this,
+        [this, b] {
+            if (m_onItsWay == b)
+                m_onItsWay.clear();
+        },
+        Qt::SingleShotConnection);
 }
 
 bool Form1::Form_LinkExecute(const QString &command)
 {
-    if (windowState() & Qt::WindowMinimized)
-        setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowMaximized);
-    try {
-        openfile(command, false);
-    } catch (const Failure &failure) {
-        // The running instance lives on whatever a second start sent it.
-        m_dialogs.MsgBox(failure.description());
-    }
+    takeOver(command)();
     return true;
+}
+
+std::function<void()> Form1::takeOver(const QString &command)
+{
+    QString address = command;
+    QString problem;
+    if (command.endsWith(QStringLiteral(".link"), Qt::CaseSensitive)) {
+        try {
+            const LinkFile::ReadResult link = LinkFile::read(command);
+            if (link.formatError)
+                problem = LinkFile::formatErrorMessage();
+            address = link.address;
+        } catch (const Failure &failure) {
+            problem = failure.description();
+        }
+    }
+    return [this, address, problem] {
+        if (windowState() & Qt::WindowMinimized)
+            setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowMaximized);
+        // The running instance lives on whatever a second start sent it.
+        if (!problem.isEmpty()) {
+            m_dialogs.MsgBox(problem);
+            return;
+        }
+        runGuarded([this, &address] { openAddress(address, OpenIn::NewPage); });
+    };
 }
 
 void Form1::runGuarded(const std::function<void()> &command)
 {
-    try {
-        command();
-    } catch (const Failure &failure) {
-        m_dialogs.MsgBox(failure.description());
-    } catch (const std::exception &e) {
-        m_dialogs.MsgBox(QString::fromLocal8Bit(e.what()));
-    }
+    if (const std::optional<Failure> failure = attempt(command))
+        m_dialogs.MsgBox(failure->description());
 }
 
-void Form1::Toolbar1_ButtonClick(int index)
+void Form1::runToolbarCommand(ToolbarCommand command)
 {
     Browser *b = m_pages->current();
-    switch (index) {
-    case 1:
-        try {
-            if (b)
-                b->GoBack();
-        } catch (const Failure &) {
-        }
+    switch (command) {
+    case ToolbarCommand::Back:
+        // No page to go back to is no error.
+        if (b)
+            attempt([b] { b->GoBack(); });
         break;
-    case 2:
-        try {
-            if (b)
-                b->GoForward();
-        } catch (const Failure &) {
-        }
+    case ToolbarCommand::Forward:
+        if (b)
+            attempt([b] { b->GoForward(); });
         break;
-    case 3:
-        runGuarded([this] { openfile(kBlank, false); });
+    case ToolbarCommand::NewPage:
+        runGuarded([this] { openfile(BlankPage::address(), OpenIn::NewPage); });
         break;
-    case 4:
-        runGuarded([this] { openHome(false); });
+    case ToolbarCommand::Home:
+        runGuarded([this] { openHome(OpenIn::NewPage); });
         break;
-    case 5:
-        Form2::showFavorites(*m_store, m_dialogs, [this](const QString &path) { openfile(path, false); });
+    case ToolbarCommand::Favorites:
+        BookmarksMenu::attach(Form2::showFavorites(*m_store, m_dialogs,
+                                  [this](const QString &path) { openfile(path, OpenIn::NewPage); }),
+            *m_store, m_dialogs);
         break;
-    case 6:
+    case ToolbarCommand::AddFavorite:
         runGuarded([this] { addToFavorites(); });
         break;
-    case 7:
+    case ToolbarCommand::Refresh:
         runGuarded([b] {
             if (b)
                 b->Refresh();
         });
         break;
-    case 8:
+    case ToolbarCommand::About:
         about::showAbout();
-        break;
-    default:
         break;
     }
 }
 
-void Form1::openHome(bool newTF)
+void Form1::openHome(OpenIn where)
 {
-    if (home == kBlank) {
-        openfile(home, newTF);
+    if (BlankPage::is(home)) {
+        openfile(home, where);
         return;
     }
     // Set as homepage may have written the file since under the other letter case; it is the
@@ -147,7 +175,7 @@ void Form1::openHome(bool newTF)
         throw Failure(
             QStringLiteral("找不到主页文件“%1”，它可能已被删除或改名。请在收藏夹中重新设为主页。").arg(home));
     }
-    open(file, newTF, true);
+    open(file, where, true);
 }
 
 void Form1::addToFavorites()
@@ -156,7 +184,7 @@ void Form1::addToFavorites()
     m_dialogs.MsgBox(QStringLiteral("已经收藏！"));
 }
 
-void Form1::Toolbar1_ButtonMenuClick()
+void Form1::zoomOut()
 {
     zoomEveryPage([](qreal factor) { return factor - 0.1; });
 }
@@ -166,17 +194,12 @@ void Form1::zoomEveryPage(const std::function<qreal(qreal)> &step)
     // Every open page in tab order; the first failure (a page at its limit) ends the walk.
     for (qint16 page : m_pages->pageList()) {
         Browser *b = m_pages->browser(page);
-        if (!b)
+        if (!b || attempt([b, &step] { b->setZoomFactor(step(b->zoomFactor())); }))
             return;
-        try {
-            b->setZoomFactor(step(b->zoomFactor()));
-        } catch (const Failure &) {
-            return;
-        }
     }
 }
 
-void Form1::Command3_Click()
+void Form1::goToAddress()
 {
     runGuarded([this] {
         if (Browser *b = m_pages->current())
@@ -184,38 +207,38 @@ void Form1::Command3_Click()
     });
 }
 
-void Form1::Command4_Click()
+void Form1::stopLoading()
 {
     if (Browser *b = m_pages->current())
         b->Stop();
 }
 
-void Form1::Text1_Enter()
+void Form1::enterAddress()
 {
     if (AddressRule::enterAction(Text1->text()) == AddressRule::EnterAction::Go)
-        Command3_Click();
+        goToAddress();
     else
-        Command6_Click();
+        search();
 }
 
-void Form1::Command6_Click()
+void Form1::search()
 {
     const int k = Combo1->currentIndex();
     if (k < 0 || k >= engineList.size()) {
         m_dialogs.MsgBox(SearchEngineFile::noEngineMessage());
         return;
     }
-    const QString address = engineList.at(k) + Text1->text();
+    const QString address = SearchQuery::address(engineList.at(k), Text1->text());
     runGuarded([this, address] {
         if (Browser *b = m_pages->current())
             b->Navigate(address);
     });
 }
 
-void Form1::Command7_Click()
+void Form1::addSearchEngine()
 {
     runGuarded([this] {
-        const AddEngineOutcome outcome = addEngine(m_dialogs, m_programFolder);
+        const AddEngineOutcome outcome = addEngine(m_dialogs, m_programFolder, openInTextEditor);
         if (outcome.kind != AddEngineOutcome::Kind::Added)
             return;
         Combo1->addItem(outcome.engine.name);
@@ -230,15 +253,25 @@ void Form1::LoadEngines()
 
 void Form1::appendEngines(const QList<Engine> &engines)
 {
+    int skipped = 0;
     for (const Engine &engine : engines) {
+        // A line someone wrote into the file by hand gets the same check as the "+" box.
+        if (!SearchQuery::acceptable(engine.searchString)) {
+            ++skipped;
+            continue;
+        }
         Combo1->addItem(engine.name);
         engineList.append(engine.searchString);
     }
     if (Combo1->count() > 0)
         Combo1->setCurrentIndex(0);
+    if (skipped > 0)
+        m_statusPanel->setText(
+            QStringLiteral("搜索.txt 中有 %1 行的搜索串不是 http:// 或 https:// 网址，已跳过。")
+                .arg(skipped));
 }
 
-void Form1::Combo1_Enter()
+void Form1::reloadEngines()
 {
     // The file is read before the lists are emptied, so a failed reload keeps them as they were.
     runGuarded([this] {
@@ -253,29 +286,19 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
 {
     const QEvent::Type type = event->type();
     if (watched == Text1) {
-        if (type == QEvent::MouseButtonRelease) {
-            Command3->setFocus();
-            Text1->setFocus();
-        } else if (type == QEvent::MouseButtonDblClick) {
-            Text1->selectAll();
-            return true;
-        } else if (type == QEvent::KeyPress) {
+        if (type == QEvent::KeyPress) {
             const int key = static_cast<QKeyEvent *>(event)->key();
             if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-                Text1_Enter();
+                enterAddress();
                 return true;
             }
         }
     } else if (watched == Combo1 && type == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent *>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            Combo1_Enter();
+            reloadEngines();
             return true;
         }
-    } else if (watched == TabStrip1 && type == QEvent::MouseButtonRelease) {
-        // After the tab bar has handled the release, so the selection is current.
-        QMetaObject::invokeMethod(
-            this, [this] { m_pages->TabStrip1_MouseUp(); }, Qt::QueuedConnection);
     }
     return QWidget::eventFilter(watched, event);
 }

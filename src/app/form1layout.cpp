@@ -1,29 +1,17 @@
 #include "form1layout.h"
 
-#include <cstdint>
-#include <limits>
-
 namespace {
 std::optional<int> size(int value)
 {
     return value < 0 ? std::nullopt : std::optional<int>(value);
-}
-
-// Ordinary windows are laid out in the 16-bit values of the original rule; a window too large
-// for them is laid out in wider integers instead of overflowing.
-int toLayoutInt(int value)
-{
-    if (value >= std::numeric_limits<int16_t>::min() && value <= std::numeric_limits<int16_t>::max())
-        return int16_t(value);
-    return value;
 }
 } // namespace
 
 Form1Layout Form1Layout::compute(int outerWidth, int outerHeight)
 {
     Form1Layout l;
-    const int h = toLayoutInt(outerHeight - 1900);
-    const int w = toLayoutInt(outerWidth - 120);
+    const int h = outerHeight - 1900;
+    const int w = outerWidth - 120;
     l.tabStripWidth = size(w - 300);
     if (w >= 0 && h - 300 >= 0) {
         l.browserWidth = w;

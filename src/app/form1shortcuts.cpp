@@ -1,12 +1,17 @@
 // The keys a browser user's hands already know: each does what its button or handler does.
+#include "addresscompletion.h"
+#include "dialogs.h"
 #include "failure.h"
+#include "favoritesstore.h"
 #include "findbar.h"
 #include "form1.h"
+#include "historywindow.h"
 #include "pageset.h"
 
 #include <QAction>
 #include <QKeySequence>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QTabBar>
 
 void Form1::createShortcuts()
@@ -22,23 +27,26 @@ void Form1::createShortcuts()
               addAction(action);
           };
     using K = QKeySequence;
-    key({ K(Qt::CTRL | Qt::Key_T) }, "keyNewPage", [this] { Toolbar1_ButtonClick(3); });
-    key({ K(Qt::CTRL | Qt::Key_W) }, "keyClosePage", [this] { m_pages->Command5_Click(); });
+    key({ K(Qt::CTRL | Qt::Key_T) }, "keyNewPage", [this] { runToolbarCommand(ToolbarCommand::NewPage); });
+    key({ K(Qt::CTRL | Qt::Key_W) }, "keyClosePage", [this] { m_pages->closeCurrent(); });
     key({ K(Qt::CTRL | Qt::Key_L), K(Qt::Key_F6) }, "keyAddress", [this] { focusAddress(); });
-    key({ K(Qt::Key_F5), K(Qt::CTRL | Qt::Key_R) }, "keyRefresh", [this] { Toolbar1_ButtonClick(7); });
-    key({ K(Qt::ALT | Qt::Key_Left) }, "keyBack", [this] { Toolbar1_ButtonClick(1); });
-    key({ K(Qt::ALT | Qt::Key_Right) }, "keyForward", [this] { Toolbar1_ButtonClick(2); });
-    key({ K(Qt::Key_Escape) }, "keyStop", [this] { Command4_Click(); });
-    key({ K(Qt::CTRL | Qt::Key_D) }, "keyFavorite", [this] { Toolbar1_ButtonClick(6); });
+    key({ K(Qt::Key_F5), K(Qt::CTRL | Qt::Key_R) }, "keyRefresh",
+        [this] { runToolbarCommand(ToolbarCommand::Refresh); });
+    key({ K(Qt::ALT | Qt::Key_Left) }, "keyBack", [this] { runToolbarCommand(ToolbarCommand::Back); });
+    key({ K(Qt::ALT | Qt::Key_Right) }, "keyForward", [this] { runToolbarCommand(ToolbarCommand::Forward); });
+    key({ K(Qt::Key_Escape) }, "keyStop", [this] { stopLoading(); });
+    key({ K(Qt::CTRL | Qt::Key_D) }, "keyFavorite",
+        [this] { runToolbarCommand(ToolbarCommand::AddFavorite); });
     key({ K(Qt::CTRL | Qt::Key_Tab) }, "keyNextTab", [this] { selectNeighbourTab(1); });
     key({ K(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab), K(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab) },
         "keyPreviousTab", [this] { selectNeighbourTab(-1); });
     key({ K(Qt::CTRL | Qt::Key_F) }, "keyFind", [this] { m_findBar->open(); });
-    key({ K(Qt::CTRL | Qt::Key_Minus) }, "keyZoomOut", [this] { Toolbar1_ButtonMenuClick(); });
+    key({ K(Qt::CTRL | Qt::Key_Minus) }, "keyZoomOut", [this] { zoomOut(); });
     key({ K(Qt::CTRL | Qt::Key_Plus), K(Qt::CTRL | Qt::Key_Equal), K(Qt::CTRL | Qt::SHIFT | Qt::Key_Equal) },
         "keyZoomIn", [this] { zoomIn(); });
     key({ K(Qt::CTRL | Qt::Key_0) }, "keyZoomReset", [this] { zoomReset(); });
     key({ K(Qt::CTRL | Qt::SHIFT | Qt::Key_T) }, "keyReopen", [this] { reopenClosedPage(); });
+    key({ K(Qt::CTRL | Qt::Key_H) }, "keyHistory", [this] { showHistory(); });
 
     m_findBar = new FindBar(Picture2, this);
     connect(m_findBar, &FindBar::findRequested, this, [this](const QString &text, bool backward) {
@@ -53,6 +61,29 @@ void Form1::createShortcuts()
     });
 
     m_pages->setClosingHandler([this](const QString &address) { m_closedPages.remember(address); });
+
+    // Made after the window's own filter on the address box, so it sees the keys first.
+    new AddressCompletion(
+        Text1, m_history, m_store->folderPath(),
+        [this](const Suggestion &chosen) {
+            const bool linkFile = chosen.kind == Suggestion::Kind::Favorite;
+            runGuarded([this, chosen, linkFile] { open(chosen.target, OpenIn::FrontPage, linkFile); });
+        },
+        this);
+}
+
+void Form1::showHistory()
+{
+    HistoryWindow::showHistory(
+        *m_history,
+        [this](const QString &address) {
+            runGuarded([this, address] { open(address, OpenIn::NewPage, false); });
+        },
+        [this](const QString &question) {
+            // Only the real boxes ask; with nobody at the screen nothing is deleted unasked.
+            return dynamic_cast<QtDialogs *>(&m_dialogs)
+                && QMessageBox::question(this, QStringLiteral("Kovalis"), question) == QMessageBox::Yes;
+        });
 }
 
 void Form1::focusAddress()
@@ -87,5 +118,5 @@ void Form1::reopenClosedPage()
     if (address.isEmpty())
         return;
     // An address, never read as a link file, into a page of its own.
-    runGuarded([this, address] { open(address, false, false); });
+    runGuarded([this, address] { open(address, OpenIn::NewPage, false); });
 }

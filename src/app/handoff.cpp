@@ -3,6 +3,8 @@
 #include "failure.h"
 #include "handofffolder.h"
 
+#include <QDateTime>
+#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
@@ -11,9 +13,48 @@
 #include <QtEndian>
 #include <exception>
 
-SingleInstance::SingleInstance(const QString &programFolder, QObject *parent)
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <poll.h>
+#include <sys/socket.h>
+#endif
+
+namespace {
+
+// Whether the second start at the other end still waits for its answer. Asked of the socket itself,
+// not of QLocalSocket's state, which only learns of a hang-up when the event loop next runs: the
+// window may have been busy for longer than the sender was willing to wait.
+bool senderStillWaits(QLocalSocket *client)
+{
+    if (!client || client->state() != QLocalSocket::ConnectedState)
+        return false;
+#ifdef Q_OS_UNIX
+    const int fd = int(client->socketDescriptor());
+    if (fd < 0)
+        return false;
+    pollfd p {};
+    p.fd = fd;
+    p.events = POLLIN;
+    if (::poll(&p, 1, 0) < 0)
+        return true; // cannot tell: answer as before
+    if (p.revents & (POLLHUP | POLLERR | POLLNVAL))
+        return false;
+    if (p.revents & POLLIN) {
+        // The sender sends nothing after its message, so something to read is its end of file.
+        char byte;
+        const ssize_t n = ::recv(fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+        if (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK))
+            return false;
+    }
+#endif
+    return true;
+}
+
+} // namespace
+
+SingleInstance::SingleInstance(const QString &dataFolder, QObject *parent)
     : QObject(parent)
-    , m_programFolder(programFolder)
+    , m_dataFolder(dataFolder)
 {
 }
 
@@ -41,16 +82,35 @@ bool SingleInstance::tryLock()
     if (m_lock && m_lock->isLocked())
         return true;
     // The names are made here, not in the constructor, so every failure comes from one call.
-    m_serverName = HandoffFolder::serverName(m_programFolder);
-    m_lockPath = HandoffFolder::lockPath(m_programFolder);
+    m_serverName = HandoffFolder::serverName(m_dataFolder);
+    m_lockPath = HandoffFolder::lockPath(m_dataFolder);
     m_lock = std::make_unique<QLockFile>(m_lockPath);
     // Only a dead owner makes the lock stale, never its age: a long-running instance keeps it.
     m_lock->setStaleLockTime(0);
     if (m_lock->tryLock(0))
         return true;
     if (m_lock->error() == QLockFile::LockFailedError)
-        return false;
+        return takeOverAbandonedLock();
     throw Failure(QStringLiteral("无法建立锁文件“%1”，不能确定Kovalis是否已经打开。").arg(m_lockPath));
+}
+
+bool SingleInstance::takeOverAbandonedLock()
+{
+    // The lock names a live process that is not its holder (a dead instance's PID reused by a
+    // program of the same name): Qt keeps such a lock, and every start would then wait for an
+    // answer nobody gives. A holder that answers is running; one that does not may still be
+    // starting, but it keeps the lock file locked while it lives, so removing the file only
+    // succeeds when nobody holds it.
+    // A file made a moment ago belongs to an instance starting right now, which may not have
+    // locked it yet: removing it then would make two primaries.
+    const QDateTime made = QFileInfo(m_lockPath).lastModified();
+    if (made.isValid() && qAbs(made.msecsTo(QDateTime::currentDateTime())) < freshLockMs)
+        return false;
+    QLocalSocket probe;
+    probe.connectToServer(m_serverName);
+    if (probe.waitForConnected(1000))
+        return false;
+    return m_lock->removeStaleLockFile() && m_lock->tryLock(0);
 }
 
 void SingleInstance::listen()
@@ -70,6 +130,13 @@ void SingleInstance::listen()
 }
 
 void SingleInstance::setExecuteHandler(std::function<bool(const QString &)> handler)
+{
+    setReceiveHandler([handler = std::move(handler)](const QString &text) {
+        return Handover { handler(text), {} };
+    });
+}
+
+void SingleInstance::setReceiveHandler(std::function<Handover(const QString &)> handler)
 {
     m_handler = std::move(handler);
     scheduleNext();
@@ -149,21 +216,28 @@ void SingleInstance::handleNext()
         const Pending next = m_queue.dequeue();
         // A client that gave up has already told its user the hand-off failed: opening its string
         // now would contradict that.
-        if (!next.client || next.client->state() != QLocalSocket::ConnectedState)
+        if (!senderStillWaits(next.client))
             continue;
-        bool accepted = false;
+        Handover handover;
         m_busy = true; // a modal box in the handler lets the next string wait
         try {
-            accepted = m_handler(next.text);
+            handover = m_handler(next.text);
         } catch (const std::exception &) {
-            accepted = false;
+            handover = Handover();
         }
-        m_busy = false;
         if (next.client) {
-            next.client->write(accepted ? "A" : "R", 1);
+            next.client->write(handover.accepted ? "A" : "R", 1);
             next.client->flush();
             next.client->disconnectFromServer();
         }
+        // The sender has its answer; the opening shows its own failures.
+        if (handover.accepted && handover.open) {
+            try {
+                handover.open();
+            } catch (const std::exception &) {
+            }
+        }
+        m_busy = false;
         break;
     }
     scheduleNext();

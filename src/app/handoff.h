@@ -14,7 +14,15 @@ class QLockFile;
 
 enum class HandoffResult { Accepted, Refused, NoAnswer };
 
-// One running instance per user and program folder. The instance that holds the lock listens on a
+// What the running instance makes of a received string: refused, or accepted with the work that
+// opens it, which runs once the sender has its answer.
+struct Handover
+{
+    bool accepted = false;
+    std::function<void()> open;
+};
+
+// One running instance per user and data folder. The instance that holds the lock listens on a
 // local socket in a private folder; a second start finds the lock taken, hands its command line over
 // through that socket and ends.
 //
@@ -26,16 +34,19 @@ class SingleInstance final : public QObject
 
 public:
     static constexpr int maxMessageBytes = 32 * 1024;
+    // A lock file younger than this is never taken over: its instance may be starting right now.
+    static constexpr int freshLockMs = 3000;
 
     // Touches nothing yet: the folder, lock and socket are made by tryLock().
-    explicit SingleInstance(const QString &programFolder, QObject *parent = nullptr);
+    explicit SingleInstance(const QString &dataFolder, QObject *parent = nullptr);
     ~SingleInstance() override;
 
     // Takes the lock and starts listening: tryLock(), then listen(). False when another instance
     // holds the lock (not an error); throws Failure when the lock or the channel cannot be set up.
     bool tryBecomePrimary();
     // The lock alone; needs no application object, so a second start is decided before the display
-    // is reached. A dead instance's lock is taken over. Throws Failure when the lock cannot be made.
+    // is reached. A dead instance's lock is taken over, also when its PID now belongs to another
+    // program. Throws Failure when the lock cannot be made.
     bool tryLock();
     // Starts answering second starts; only after tryLock() succeeded. Throws Failure.
     void listen();
@@ -43,6 +54,9 @@ public:
     // Called for each received string, one at a time in arrival order, from the event loop; true
     // means accepted. Strings that arrive before a handler is set wait for it.
     void setExecuteHandler(std::function<bool(const QString &)> handler);
+    // The same in two steps: the handler decides (throwing refuses), the sender is answered at once,
+    // and only then is an accepted string opened, so a second start never waits for the opening.
+    void setReceiveHandler(std::function<Handover(const QString &)> handler);
 
     // A client that has not sent its whole message after this long is dropped.
     void setClientTimeout(int ms) { m_clientTimeoutMs = ms; }
@@ -56,18 +70,19 @@ private:
         QString text;
     };
 
+    bool takeOverAbandonedLock();
     void acceptClients();
     void readFrom(QLocalSocket *client);
     void drop(QLocalSocket *client);
     void scheduleNext();
     void handleNext();
 
-    QString m_programFolder;
+    QString m_dataFolder;
     QString m_serverName;
     QString m_lockPath;
     std::unique_ptr<QLockFile> m_lock;
     QLocalServer *m_server = nullptr;
-    std::function<bool(const QString &)> m_handler;
+    std::function<Handover(const QString &)> m_handler;
     QHash<QLocalSocket *, QByteArray> m_unfinished;
     QQueue<Pending> m_queue;
     int m_clientTimeoutMs = 3000;
@@ -79,4 +94,9 @@ private:
 // server), sends, and waits for the answer, all within timeoutMs. Blocking, and usable before any
 // application object exists. On Refused and NoAnswer `error` gets a description for the user.
 HandoffResult sendToRunningInstance(
-    const QString &programFolder, const QString &text, int timeoutMs = 5000, QString *error = nullptr);
+    const QString &dataFolder, const QString &text, int timeoutMs = 5000, QString *error = nullptr);
+
+// A second start's whole hand-off, the same for the small program and the browser: its command line
+// without quotes, a relative path of an existing file made absolute against the starting folder,
+// sent within 5 seconds.
+HandoffResult handOverCommandLine(const QString &dataFolder, const QString &commandLine, QString *error);

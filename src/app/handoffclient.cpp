@@ -1,6 +1,8 @@
+#include "commandline.h"
 #include "failure.h"
 #include "handoff.h"
 #include "handofffolder.h"
+#include "processinfo.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -42,7 +44,7 @@ bool connectBefore(QLocalSocket &socket, const QString &name, const QDeadlineTim
 } // namespace
 
 HandoffResult sendToRunningInstance(
-    const QString &programFolder, const QString &text, int timeoutMs, QString *error)
+    const QString &dataFolder, const QString &text, int timeoutMs, QString *error)
 {
     const auto fail = [error](HandoffResult result, const QString &why) {
         if (error)
@@ -58,7 +60,7 @@ HandoffResult sendToRunningInstance(
                 .arg(SingleInstance::maxMessageBytes / 1024));
     QString name;
     try {
-        name = HandoffFolder::serverName(programFolder);
+        name = HandoffFolder::serverName(dataFolder);
     } catch (const Failure &failure) {
         return fail(HandoffResult::NoAnswer, failure.description());
     }
@@ -90,4 +92,14 @@ HandoffResult sendToRunningInstance(
         return fail(HandoffResult::Refused,
             QStringLiteral("已经打开的Kovalis没有接受要打开的“%1”。").arg(shortened(text)));
     return fail(HandoffResult::NoAnswer, noAnswer);
+}
+
+HandoffResult handOverCommandLine(const QString &dataFolder, const QString &commandLine, QString *error)
+{
+    const QString text = CommandLine::makeAbsoluteIfExistingFile(
+        CommandLine::withoutQuotes(commandLine), QDir::currentPath());
+    const HandoffResult result = sendToRunningInstance(dataFolder, text, 5000, error);
+    if (result == HandoffResult::Accepted)
+        ProcessInfo::trace("handed-over");
+    return result;
 }

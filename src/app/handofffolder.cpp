@@ -10,6 +10,7 @@
 #ifdef Q_OS_UNIX
 #include <cerrno>
 #include <cstring>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -20,6 +21,15 @@ namespace HandoffFolder {
 namespace {
 
 #ifdef Q_OS_UNIX
+    // Room left in a socket path for the socket's own name ("Kovalis-MDIForm1-" and 16 hex digits)
+    // and the lock file's.
+    constexpr qsizetype kLongestName = 40;
+
+    QString errnoText()
+    {
+        return QString::fromLocal8Bit(std::strerror(errno));
+    }
+
     // The runtime folder the session gives us, when it really is ours alone.
     QString usableRuntimeFolder()
     {
@@ -33,23 +43,49 @@ namespace {
         return base;
     }
 
-    void makePrivate(const QString &folder)
+    // The user's cache folder, made when missing; empty when the user has no home to keep it in.
+    QString cacheFolder()
+    {
+        QString base = qEnvironmentVariable("XDG_CACHE_HOME");
+        if (!QDir::isAbsolutePath(base)) {
+            QString home = qEnvironmentVariable("HOME");
+            if (!QDir::isAbsolutePath(home)) {
+                const passwd *user = ::getpwuid(::getuid());
+                home = user ? QFile::decodeName(user->pw_dir) : QString();
+            }
+            if (!QDir::isAbsolutePath(home) || QDir::cleanPath(home) == QStringLiteral("/"))
+                return QString();
+            base = home + QStringLiteral("/.cache");
+        }
+        if (!QDir().mkpath(base))
+            return QString();
+        return QDir::cleanPath(base);
+    }
+
+    // Makes the folder (mode 0700) or takes the one there when it is a real folder of ours that
+    // nobody else may enter, inside a parent that nobody else can rename it out of. Never follows
+    // a link: one planted in a shared folder must not lead us elsewhere. Empty when usable, else why not.
+    QString makePrivate(const QString &folder)
     {
         const QByteArray path = QFile::encodeName(folder);
-        if (::mkdir(path.constData(), 0700) == 0) {
-            ::chmod(path.constData(), 0700); // the umask may have taken bits we need
-        } else if (errno != EEXIST) {
-            throw Failure(QStringLiteral("无法建立文件夹“%1”：%2")
-                              .arg(folder, QString::fromLocal8Bit(std::strerror(errno))));
-        }
-        // Not following links: a link planted in a shared temp folder must not lead us elsewhere.
+        if (path.size() + 1 + kLongestName >= qsizetype(sizeof(sockaddr_un::sun_path)))
+            return QStringLiteral("“%1”的路径太长，放不下通信用的套接字").arg(folder);
+        const QByteArray parent = QFile::encodeName(QFileInfo(folder).absolutePath());
         struct stat st;
-        if (::lstat(path.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid()
-            || (st.st_mode & 0777) != 0700) {
-            throw Failure(QStringLiteral("文件夹“%1”不是当前用户独有的文件夹（或者其他用户也能进入它），"
-                                         "Kovalis不能用它和已经打开的Kovalis通信。")
-                              .arg(folder));
-        }
+        if (::stat(parent.constData(), &st) != 0)
+            return QStringLiteral("“%1”：%2").arg(QFile::decodeName(parent), errnoText());
+        if ((st.st_uid != ::getuid() && st.st_uid != 0)
+            || ((st.st_mode & 022) != 0 && (st.st_mode & S_ISVTX) == 0))
+            return QStringLiteral("其他用户可以改动“%1”").arg(QFile::decodeName(parent));
+        if (::mkdir(path.constData(), 0700) == 0)
+            ::chmod(path.constData(), 0700); // the umask may have taken bits we need
+        else if (errno != EEXIST)
+            return QStringLiteral("无法建立文件夹“%1”：%2").arg(folder, errnoText());
+        if (::lstat(path.constData(), &st) != 0)
+            return QStringLiteral("“%1”：%2").arg(folder, errnoText());
+        if (!S_ISDIR(st.st_mode) || st.st_uid != ::getuid() || (st.st_mode & 0777) != 0700)
+            return QStringLiteral("“%1”不是当前用户独有的文件夹").arg(folder);
+        return QString();
     }
 #endif
 
@@ -72,12 +108,25 @@ namespace {
 QString privateFolder()
 {
 #ifdef Q_OS_UNIX
+    // Each place in turn; what another user can make or plant in a shared folder only ever
+    // moves us on to the next.
+    QStringList candidates;
     const QString runtime = usableRuntimeFolder();
-    const QString folder = runtime.isEmpty()
-        ? QString(QDir::tempPath() + QStringLiteral("/kovalis-") + QString::number(::getuid()))
-        : QString(runtime + QStringLiteral("/kovalis"));
-    makePrivate(folder);
-    return folder;
+    if (!runtime.isEmpty())
+        candidates.append(runtime + QStringLiteral("/kovalis"));
+    const QString cache = cacheFolder();
+    if (!cache.isEmpty())
+        candidates.append(cache + QStringLiteral("/kovalis"));
+    candidates.append(QDir::tempPath() + QStringLiteral("/kovalis-") + QString::number(::getuid()));
+    QStringList reasons;
+    for (const QString &folder : std::as_const(candidates)) {
+        const QString reason = makePrivate(folder);
+        if (reason.isEmpty())
+            return folder;
+        reasons.append(reason);
+    }
+    throw Failure(QStringLiteral("Kovalis找不到只属于当前用户的文件夹来和已经打开的Kovalis通信：%1。")
+                      .arg(reasons.join(QStringLiteral("；"))));
 #else
     const QString folder = QDir::tempPath() + QStringLiteral("/kovalis");
     if (!QDir().mkpath(folder))
@@ -90,11 +139,8 @@ QString serverName(const QString &programFolder)
 {
     const QString name = QStringLiteral("Kovalis-MDIForm1-") + folderKey(programFolder);
 #ifdef Q_OS_UNIX
-    const QString path = privateFolder() + QLatin1Char('/') + name;
-    if (QFile::encodeName(path).size() >= qsizetype(sizeof(sockaddr_un::sun_path)))
-        throw Failure(QStringLiteral("临时文件夹的路径太长，Kovalis不能在“%1”里和已经打开的Kovalis通信。")
-                          .arg(privateFolder()));
-    return path;
+    // The private folder leaves room for this name in a socket path.
+    return privateFolder() + QLatin1Char('/') + name;
 #else
     return name;
 #endif

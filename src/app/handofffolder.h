@@ -5,9 +5,10 @@
 // Where the running instance's lock and socket live: a folder only this user can enter.
 namespace HandoffFolder {
 
-// $XDG_RUNTIME_DIR/kovalis when the runtime folder is ours and private, else <temp>/kovalis-<uid>.
-// Made with mode 0700 when missing; a folder that is not ours, not a real folder or that others may
-// enter is refused with a Failure.
+// The first of $XDG_RUNTIME_DIR/kovalis (when the runtime folder is ours and private), <cache>/kovalis
+// and <temp>/kovalis-<uid> that is a real folder of ours, mode 0700, short enough for a socket path.
+// Made when missing; one that is not ours, is a link, or that others may enter is passed over.
+// Throws Failure only when none of them will do.
 QString privateFolder();
 
 // The socket's absolute path (on Windows a pipe name) and the lock file's path, both named from a

@@ -2,6 +2,7 @@
 // so this small program does that without loading the browser engine or touching the display;
 // every other start becomes the full browser in the same process.
 #include "commandline.h"
+#include "datafolder.h"
 #include "failure.h"
 #include "handoff.h"
 #include "processinfo.h"
@@ -26,20 +27,19 @@ bool handedOver(const QString &programFolder, const QString &commandLine)
 {
     if (commandLine.isEmpty())
         return false;
+    QString dataFolder;
     try {
-        SingleInstance instance(programFolder);
+        // The same rule the browser decides by, so both name the same instance.
+        dataFolder = DataFolder::prepare(DataFolder::choose(programFolder));
+        SingleInstance instance(dataFolder);
         if (instance.tryLock())
             return false; // released again at once: the browser takes it
     } catch (const Failure &) {
-        return false;
+        return false; // the browser says what went wrong
     }
-    const QString text = CommandLine::makeAbsoluteIfExistingFile(
-        CommandLine::withoutQuotes(commandLine), QDir::currentPath());
     QString error;
-    if (sendToRunningInstance(programFolder, text, 5000, &error) == HandoffResult::Accepted) {
-        ProcessInfo::trace("handed-over");
+    if (handOverCommandLine(dataFolder, commandLine, &error) == HandoffResult::Accepted)
         return true;
-    }
     qputenv("KOVALIS_HANDOFF_ERROR", error.toUtf8());
     return false;
 }
@@ -52,9 +52,16 @@ int main(int argc, char **argv)
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));
+    if (CommandLine::asksForHelp(arguments)) {
+        std::fputs(CommandLine::helpText().toLocal8Bit().constData(), stdout);
+        return 0;
+    }
     const QString programFolder = ProcessInfo::programFolder(argv[0]);
-    if (arguments != QStringList { QStringLiteral("--version") }
-        && handedOver(programFolder, CommandLine::join(arguments)))
+    // Switches for scripts are answered by this start itself, never by a running window.
+    const QString first = arguments.isEmpty() ? QString() : arguments.first();
+    const bool forScripts = CommandLine::asksForVersion(arguments)
+        || first == QStringLiteral("--import-bookmarks") || first == QStringLiteral("--export-bookmarks");
+    if (!forScripts && handedOver(programFolder, CommandLine::join(arguments)))
         return 0;
 
     const QByteArray browser

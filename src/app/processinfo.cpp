@@ -1,5 +1,6 @@
 #include "processinfo.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <cstdio>
@@ -29,13 +30,32 @@ void trace(const char *milestone)
     std::fflush(stderr);
 }
 
+namespace {
+#ifdef Q_OS_WIN
+    const QString browserName = QStringLiteral("kovalis-browser.exe");
+    const QString programName = QStringLiteral("kovalis.exe");
+#else
+    const QString browserName = QStringLiteral("kovalis-browser");
+    const QString programName = QStringLiteral("kovalis");
+#endif
+} // namespace
+
+QString startingFolder(const QString &browserFolder)
+{
+    if (QFileInfo(browserFolder + QLatin1Char('/') + programName).isFile())
+        return browserFolder;
+    const QString installed = QDir::cleanPath(browserFolder + QStringLiteral("/" KOVALIS_BIN_FROM_LIBEXEC));
+    if (QFileInfo(installed + QLatin1Char('/') + programName).isFile())
+        return installed;
+    return browserFolder;
+}
+
 QString browserExecutable(const QString &programFolder)
 {
-#ifdef Q_OS_WIN
-    return programFolder + QStringLiteral("/kovalis-browser.exe");
-#else
-    return programFolder + QStringLiteral("/kovalis-browser");
-#endif
+    const QString beside = programFolder + QLatin1Char('/') + browserName;
+    if (QFileInfo(beside).isFile())
+        return beside;
+    return QDir::cleanPath(programFolder + QStringLiteral("/" KOVALIS_LIBEXEC_FROM_BIN "/") + browserName);
 }
 
 } // namespace ProcessInfo

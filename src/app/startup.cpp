@@ -1,11 +1,17 @@
 #include "startup.h"
 
+#include "bookmarksmenu.h"
 #include "commandline.h"
+#include "datafolder.h"
 #include "dialogs.h"
 #include "failure.h"
 #include "form1.h"
 #include "handoff.h"
+#include "language.h"
+#include "pageset.h"
 #include "processinfo.h"
+#include "screenasker.h"
+#include "sessionkeeper.h"
 #include "skin.h"
 #include "webbrowser.h"
 
@@ -15,6 +21,8 @@
 #include <QEvent>
 #include <QFileInfo>
 #include <QTimer>
+#include <QWebEnginePage>
+#include <QWebEngineView>
 #include <cstdio>
 #include <memory>
 
@@ -45,32 +53,51 @@ namespace {
         }
     };
 
+    // Whether a person is at the screen, decided once: runs under test or on a server set
+    // KOVALIS_UNATTENDED, and everything that would ask the user is then handed an answer that
+    // refuses and logs instead.
+    struct Attendance
+    {
+        bool attended = qEnvironmentVariableIsEmpty("KOVALIS_UNATTENDED");
+
+        std::unique_ptr<Dialogs> dialogs() const
+        {
+            if (attended)
+                return std::make_unique<QtDialogs>();
+            return std::make_unique<UnattendedDialogs>();
+        }
+        std::unique_ptr<Asker> asker() const
+        {
+            if (attended)
+                return std::make_unique<ScreenAsker>();
+            return std::make_unique<UnattendedAsker>();
+        }
+    };
+
     // Shows one message in a process that has no window yet. With nobody at the screen it needs
     // no display at all.
-    void message(int &argc, char **argv, const QString &text)
+    void message(const Attendance &attendance, int &argc, char **argv, const QString &text)
     {
-        if (QtDialogs::unattended()) {
-            showStandaloneMessage(text);
+        if (!attendance.attended) {
+            UnattendedDialogs().MsgBox(text);
             return;
         }
         QApplication app(argc, argv);
-        showStandaloneMessage(text);
+        Language::useChinese();
+        QtDialogs().MsgBox(text);
     }
 
-    int handOver(int &argc, char **argv, const QString &programFolder, const QString &commandLine)
+    int handOver(const Attendance &attendance, int &argc, char **argv, const QString &dataFolder,
+        const QString &commandLine)
     {
         if (commandLine.isEmpty()) {
-            message(argc, argv, QStringLiteral("你已经打开了一个Kovalis."));
+            message(attendance, argc, argv, QStringLiteral("你已经打开了一个Kovalis."));
             return 0;
         }
         QString error;
-        const QString text = CommandLine::makeAbsoluteIfExistingFile(
-            CommandLine::withoutQuotes(commandLine), QDir::currentPath());
-        if (sendToRunningInstance(programFolder, text, 5000, &error) == HandoffResult::Accepted) {
-            trace("handed-over");
+        if (handOverCommandLine(dataFolder, commandLine, &error) == HandoffResult::Accepted)
             return 0;
-        }
-        message(argc, argv, error);
+        message(attendance, argc, argv, error);
         return 1;
     }
 
@@ -96,31 +123,48 @@ namespace {
 
 int run(int argc, char **argv)
 {
-    trace("exec");
+    trace("browser");
+    const Attendance attendance;
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));
-    if (arguments == QStringList { QStringLiteral("--version") }) {
-        std::printf("Kovalis %s, %s\n", KOVALIS_VERSION_TEXT, qPrintable(WebBrowser::engineVersion()));
+    if (CommandLine::asksForHelp(arguments)) {
+        std::fputs(CommandLine::helpText().toLocal8Bit().constData(), stdout);
+        return 0;
+    }
+    const QString programFolder = ProcessInfo::startingFolder(ProcessInfo::programFolder(argv[0]));
+    if (CommandLine::asksForVersion(arguments)) {
+        std::printf("Kovalis %s, %s\n数据文件夹 Data folder: %s\n", KOVALIS_VERSION_TEXT,
+            qPrintable(WebBrowser::engineVersion()),
+            QDir::toNativeSeparators(DataFolder::choose(programFolder)).toLocal8Bit().constData());
         return 0;
     }
     // The small program in front of us already tried to hand over and failed: say why.
     const QByteArray handoffError = qgetenv("KOVALIS_HANDOFF_ERROR");
     if (!handoffError.isEmpty()) {
         qunsetenv("KOVALIS_HANDOFF_ERROR");
-        message(argc, argv, QString::fromUtf8(handoffError));
+        message(attendance, argc, argv, QString::fromUtf8(handoffError));
         return 1;
     }
     const QString commandLine = CommandLine::join(arguments);
-    const QString programFolder = ProcessInfo::programFolder(argv[0]);
 
-    // Decided before anything starts the engine or reaches the display.
-    SingleInstance instance(programFolder);
+    // Decided once, before anything starts the engine or reaches the display; every room gets it,
+    // and the single instance is the data folder's.
+    const bool portable = DataFolder::isPortable(programFolder);
+    QString dataFolder;
+    std::unique_ptr<SingleInstance> instance;
     try {
-        if (!instance.tryLock())
-            return handOver(argc, argv, programFolder, commandLine);
+        dataFolder = DataFolder::prepare(portable ? programFolder : DataFolder::userFolder());
+        if (BookmarksMenu::isCommandLine(arguments)) {
+            // Bookmarks in or out for scripts: no window, and a running browser is left alone.
+            const QCoreApplication core(argc, argv);
+            return BookmarksMenu::commandLine(arguments, dataFolder);
+        }
+        instance = std::make_unique<SingleInstance>(dataFolder);
+        if (!instance->tryLock())
+            return handOver(attendance, argc, argv, dataFolder, commandLine);
     } catch (const Failure &failure) {
-        message(argc, argv, failure.description());
+        message(attendance, argc, argv, failure.description());
         return 1;
     }
 
@@ -131,30 +175,47 @@ int run(int argc, char **argv)
         return 1;
     }
 
+    WebBrowser::chooseSceneGraph(arguments);
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
+    // No organisation name: the engine's own files then go to the user data folder itself.
     QApplication::setApplicationName(QStringLiteral("Kovalis"));
-    QApplication::setOrganizationName(QStringLiteral("Kovalis"));
+    QApplication::setDesktopFileName(QStringLiteral("kovalis"));
     QApplication::setApplicationVersion(QStringLiteral(KOVALIS_VERSION_TEXT));
     trace("application");
+    Language::useChinese();
+    trace("language");
 
-    QtDialogs dialogs;
+    const std::unique_ptr<Dialogs> dialogs = attendance.dialogs();
+    const std::unique_ptr<Asker> asker = attendance.asker();
     try {
         // Second starts may knock from now on; what they send waits until the window is loaded.
-        instance.listen();
+        instance->listen();
     } catch (const Failure &failure) {
-        dialogs.MsgBox(failure.description());
+        dialogs->MsgBox(failure.description());
         return 1;
     }
 
+    WebBrowser::storageFolder = dataFolder + QStringLiteral("/QtWebEngine/kovalis");
+    // A portable copy keeps the engine's cache beside it too, apart from the user's cache folder.
+    if (portable)
+        WebBrowser::cacheFolder = dataFolder + QStringLiteral("/QtWebEngine/kovalis-cache");
     attachSkin();
-    Form1 form(programFolder, WebBrowser::factory(), dialogs);
+    trace("skin");
+    Form1 form(dataFolder, WebBrowser::factory(*asker, *dialogs), *dialogs);
+    form.session().setAskUser(attendance.attended);
     trace("window");
+    auto *first = qobject_cast<QWebEngineView *>(form.pages().browser(0)->widget());
+    if (first && !qEnvironmentVariableIsEmpty("KOVALIS_TRACE"))
+        QObject::connect(first->page(), &QWebEnginePage::loadStarted, &form, [] { trace("load-started"); });
     const QString argument = CommandLine::makeAbsoluteIfExistingFile(
         CommandLine::withoutQuotes(commandLine), QDir::currentPath());
     if (!form.Form_Load(argument))
         return 1;
-    instance.setExecuteHandler([&form](const QString &text) { return form.Form_LinkExecute(text); });
+    // A second start is answered once its string is taken over, before the page is made.
+    instance->setReceiveHandler([&form](const QString &text) {
+        return Handover { true, form.takeOver(text) };
+    });
     trace("loaded");
     FirstPaintTrace firstPaint;
     if (!qEnvironmentVariableIsEmpty("KOVALIS_TRACE"))

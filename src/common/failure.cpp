@@ -1,8 +1,7 @@
 #include "failure.h"
 
-Failure::Failure(const QString &description, Kind kind)
+Failure::Failure(const QString &description)
     : std::runtime_error(description.toStdString())
     , m_description(description)
-    , m_kind(kind)
 {
 }

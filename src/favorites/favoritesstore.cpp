@@ -1,5 +1,6 @@
 #include "favoritesstore.h"
 
+#include "blankpage.h"
 #include "failure.h"
 #include "linkfile.h"
 #include "safefile.h"
@@ -13,7 +14,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString kBlank = u"about:blank"_s;
 const QString kExtension = u".link"_s;
 const QString kHomeBase = u"主页"_s;
 
@@ -90,14 +90,14 @@ bool sameFile(const QString &a, const QString &b)
 
 } // namespace
 
-FavoritesStore::FavoritesStore(const QString &programFolder)
-    : m_programFolder(programFolder)
+FavoritesStore::FavoritesStore(const QString &dataFolder)
+    : m_dataFolder(dataFolder)
 {
 }
 
 QString FavoritesStore::folderPath() const
 {
-    return m_programFolder + u"/likepage"_s;
+    return m_dataFolder + u"/likepage"_s;
 }
 
 void FavoritesStore::ensureFolder() const
@@ -117,12 +117,12 @@ QString FavoritesStore::homeFileName()
 QString FavoritesStore::homeAtStartup() const
 {
     const QString name = findByName(folderPath(), kHomeBase + kExtension, Entries::Listed);
-    return name.isEmpty() ? kBlank : folderPath() + u'/' + name;
+    return name.isEmpty() ? BlankPage::address() : folderPath() + u'/' + name;
 }
 
 QString FavoritesStore::currentHomeFile(const QString &home) const
 {
-    if (home == kBlank || QFileInfo(home).isFile())
+    if (BlankPage::is(home) || QFileInfo(home).isFile())
         return home;
     const QFileInfo info(home);
     const QString name = findByName(info.path(), info.fileName(), Entries::Listed);
@@ -158,11 +158,26 @@ QString FavoritesStore::addFavorite(const QString &caption, const QString &addre
 {
     ensureFolder();
     const QString folder = folderPath();
-    const QString name = uniqueName(folder, cleanName(caption) + kExtension);
+    QString name = cleanName(caption) + kExtension;
+    // The homepage file's name is not free for a page title: a page titled "主页" would
+    // otherwise become the homepage at the next start.
+    if (name.compare(kHomeBase + kExtension, Qt::CaseInsensitive) == 0)
+        name.prepend(u'#');
+    name = uniqueName(folder, name);
     checkName(name);
     const QString path = folder + u'/' + name;
     LinkFile::write(path, address);
     return path;
+}
+
+bool FavoritesStore::addHomepageIfNone(const QString &address) const
+{
+    ensureFolder();
+    const QString folder = folderPath();
+    if (!findByName(folder, homeFileName(), Entries::Any).isEmpty())
+        return false;
+    LinkFile::write(folder + u'/' + homeFileName(), address);
+    return true;
 }
 
 QString FavoritesStore::renameFavorite(

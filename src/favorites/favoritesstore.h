@@ -3,15 +3,15 @@
 #include <QString>
 #include <QStringList>
 
-// The favorites folder "likepage" under the program folder: one link file per favorite,
+// The favorites folder "likepage" under the data folder: one link file per favorite,
 // the homepage file among them. Names in the folder are compared without regard to letter
 // case, as on the desktops the folder layout comes from. Every failing step throws Failure.
 class FavoritesStore final
 {
 public:
-    explicit FavoritesStore(const QString &programFolder);
+    explicit FavoritesStore(const QString &dataFolder);
 
-    QString programFolder() const { return m_programFolder; }
+    QString dataFolder() const { return m_dataFolder; }
     QString folderPath() const;
     void ensureFolder() const;
 
@@ -21,8 +21,10 @@ public:
     // under another letter case); `home` itself when it is "about:blank" or no file is left.
     QString currentHomeFile(const QString &home) const;
 
-    // Returns the path of the new link file; never overwrites.
+    // Returns the path of the new link file; never overwrites, never makes the homepage file.
     QString addFavorite(const QString &caption, const QString &address) const;
+    // Writes the homepage file when there is none; false, and nothing written, when there is.
+    bool addHomepageIfNone(const QString &address) const;
     // An empty answer leaves the file as it is and returns an empty string; otherwise
     // returns the new path.
     QString renameFavorite(const QString &selFile, const QString &listedFolder, const QString &answer) const;
@@ -43,5 +45,5 @@ public:
     static QString findByName(const QString &folder, const QString &name, Entries which);
 
 private:
-    QString m_programFolder;
+    QString m_dataFolder;
 };

@@ -3,6 +3,7 @@
 #include "dialogs.h"
 #include "failure.h"
 #include "favoritesstore.h"
+#include "twips.h"
 
 #include <QAction>
 #include <QGuiApplication>
@@ -15,9 +16,8 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-// 4695 x 2970 twips at 15 twips per pixel.
-constexpr int kListWidth = 313;
-constexpr int kListHeight = 198;
+constexpr int kListWidth = Twips::toPixels(4695);
+constexpr int kListHeight = Twips::toPixels(2970);
 
 QPointer<Form2> &openWindow()
 {

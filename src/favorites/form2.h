@@ -30,13 +30,16 @@ public:
     QString listedFolder() const { return m_listedFolder; }
     // Runs a menu command; a failing step ends it silently.
     void runCommand(int index);
+    // The list, for the commands other rooms put on its right-click menu.
+    QListWidget *fileList() const { return File1; }
+    // Reads the folder again after something else has changed it.
+    void readList();
 
 protected:
     void showEvent(QShowEvent *event) override;
 
 private:
     void load();
-    void readList();
     void selectionChanged();
     void doubleClicked(QListWidgetItem *item);
     QString selectedName() const;

@@ -5,7 +5,6 @@
 #include "textcodec.h"
 
 #include <QFile>
-#include <QFileInfo>
 
 using namespace Qt::StringLiterals;
 
@@ -16,24 +15,25 @@ namespace {
     constexpr char kCr = '\r';
     constexpr char kLf = '\n';
     constexpr qint64 kChunk = 64 * 1024;
+    // The longest address the engine takes is 2 MB; a second line past that is no address.
+    constexpr qint64 kMaxHead = 2 * 1024 * 1024 + 64;
 
     // Reads no more than the two lines need, so a large file that happens to carry the
-    // extension is not read whole.
+    // extension is not read whole. Only regular files are read: a pipe or a device under the
+    // name would block the window or never end.
     QByteArray readHead(const QString &path)
     {
-        const QFileInfo info(path);
-        if (!info.exists())
-            throw Failure(u"找不到文件 %1。"_s.arg(path));
-        if (info.isDir())
-            throw Failure(u"%1 是文件夹，不是链接文件。"_s.arg(path));
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
-            throw Failure(u"无法打开文件 %1：%2"_s.arg(path, file.errorString()));
+        QFile file;
+        QString error;
+        if (!SafeFile::openRegular(file, path, &error))
+            throw Failure(error);
         // Stops once line 2 has ended, or once line 1 is already too long to be the header.
         const qsizetype headerSize = header().size();
         QByteArray bytes;
         qsizetype crs = 0;
         while (crs < 2 && (crs > 0 || bytes.size() <= headerSize)) {
+            if (bytes.size() > kMaxHead)
+                throw Failure(u"链接文件 %1 里的地址太长（超过 2 MB），没有打开。"_s.arg(path));
             const QByteArray chunk = file.read(kChunk);
             if (file.error() != QFileDevice::NoError)
                 throw Failure(u"无法读取文件 %1：%2"_s.arg(path, file.errorString()));

@@ -2,6 +2,7 @@
 
 #include "clicklabel.h"
 #include "infostyle.h"
+#include "twips.h"
 #include "versiontext.h"
 #include "xy.h"
 
@@ -15,22 +16,22 @@
 #include <QShowEvent>
 
 using namespace Qt::StringLiterals;
-using InfoStyle::fromTwips;
+using Twips::toPixels;
 
 namespace {
 
 QPointer<about> s_about;
 
 // Design rectangles in twips, inside their panel.
-const QRect label4Design = fromTwips(120, 120, 1995, 375);
-const QRect label3Design = fromTwips(2040, 120, 480, 405);
-const QRect label9Design = fromTwips(4200, 240, 840, 300);
-const QRect label8Design = fromTwips(5160, 240, 840, 300);
-const QRect label7Design = fromTwips(120, 720, 5460, 300);
-const QRect label6Design = fromTwips(120, 1080, 5730, 300);
-const QRect label10Design = fromTwips(3000, 1440, 720, 315);
-const QRect label1Design = fromTwips(1200, 1680, 2295, 690);
-const QRect label2Design = fromTwips(3600, 1920, 2430, 405);
+const QRect label4Design = toPixels(120, 120, 1995, 375);
+const QRect label3Design = toPixels(2040, 120, 480, 405);
+const QRect label9Design = toPixels(4200, 240, 840, 300);
+const QRect label8Design = toPixels(5160, 240, 840, 300);
+const QRect label7Design = toPixels(120, 720, 5460, 300);
+const QRect label6Design = toPixels(120, 1080, 5730, 300);
+const QRect label10Design = toPixels(3000, 1440, 720, 315);
+const QRect label1Design = toPixels(1200, 1680, 2295, 690);
+const QRect label2Design = toPixels(3600, 1920, 2430, 405);
 
 QWidget *makePanel(QWidget *parent, const QString &name, QRect design)
 {
@@ -51,7 +52,7 @@ void makeLine(QWidget *parent, const QString &name, int leftTwips, int rightTwip
     line->setFrameShape(QFrame::HLine);
     line->setFrameShadow(QFrame::Plain);
     line->setLineWidth(1);
-    line->setGeometry(fromTwips(leftTwips), fromTwips(yTwips), fromTwips(rightTwips - leftTwips), 1);
+    line->setGeometry(toPixels(leftTwips), toPixels(yTwips), toPixels(rightTwips - leftTwips), 1);
 }
 
 QLabel *makePicture(QWidget *parent, const QString &name, const QString &resource, QRect design)
@@ -98,7 +99,7 @@ about::about(QWidget *parent)
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, Qt::white);
     setPalette(palette);
-    setFixedSize(fromTwips(6465), fromTwips(4920));
+    setFixedSize(toPixels(6465), toPixels(4920));
 
     buildBanner();
     buildInformation();
@@ -106,13 +107,13 @@ about::about(QWidget *parent)
 
 void about::buildBanner()
 {
-    Picture1 = makePanel(this, u"Picture1"_s, fromTwips(120, 120, 6375, 2175));
-    makePicture(Picture1, u"Image1"_s, u":/pictures/about-banner.png"_s, fromTwips(0, 0, 6540, 2055));
+    Picture1 = makePanel(this, u"Picture1"_s, toPixels(120, 120, 6375, 2175));
+    makePicture(Picture1, u"Image1"_s, u":/pictures/about-banner.png"_s, toPixels(0, 0, 6540, 2055));
 }
 
 void about::buildInformation()
 {
-    Picture2 = makePanel(this, u"Picture2"_s, fromTwips(120, 2400, 6375, 2655));
+    Picture2 = makePanel(this, u"Picture2"_s, toPixels(120, 2400, 6375, 2655));
     const QColor highlight = QApplication::palette().color(QPalette::Highlight);
     const QColor pink(255, 128, 255);
     const QColor blue(0, 0, 255);
@@ -141,7 +142,7 @@ void about::buildInformation()
         u"交流论坛：柯瓦用户论坛 http://bbs.kovalis.example.com"_s, Qt::black);
     makeLine(Picture2, u"Line3"_s, 120, 6120, 1440);
 
-    makePicture(Picture2, u"Image4"_s, u":/pictures/about-mark.png"_s, fromTwips(120, 1440, 945, 960));
+    makePicture(Picture2, u"Image4"_s, u":/pictures/about-mark.png"_s, toPixels(120, 1440, 945, 960));
     placeText(
         InfoStyle::makeLabel(Picture2, u"Label10"_s, label10Design, 12), u"实用版"_s, QColor(255, 0, 0));
     placeText(InfoStyle::makeLabel(Picture2, u"Label1"_s, label1Design, 26.25), u"柯浏览器"_s, highlight);

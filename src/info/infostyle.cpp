@@ -10,16 +10,6 @@ using namespace Qt::StringLiterals;
 
 namespace InfoStyle {
 
-int fromTwips(int twips)
-{
-    return twips / 15;
-}
-
-QRect fromTwips(int left, int top, int width, int height)
-{
-    return QRect(fromTwips(left), fromTwips(top), fromTwips(width), fromTwips(height));
-}
-
 QFont textFont(qreal points, bool underline)
 {
     QFont font;

@@ -8,19 +8,16 @@
 class QLabel;
 class QWidget;
 
-// Shared look of the information windows: measures are designed in twips (15 to a pixel),
+// Shared look of the information windows: measures are designed in twips (see twips.h),
 // text in one CJK face with the desktop's own CJK font standing in where it is missing.
 namespace InfoStyle {
-
-int fromTwips(int twips);
-QRect fromTwips(int left, int top, int width, int height);
 
 QFont textFont(qreal points, bool underline = false);
 
 // Sets the colour a label draws its text in.
 void setTextColour(QLabel *label, const QColor &colour);
 
-// A label placed at its design rectangle (twips) in the given font; the background stays
+// A label placed at its design rectangle (pixels) in the given font; the background stays
 // transparent so the panel or picture beneath shows through.
 QLabel *makeLabel(QWidget *parent, const QString &objectName, QRect design, qreal points);
 

@@ -2,6 +2,7 @@
 
 #include "clicklabel.h"
 #include "infostyle.h"
+#include "twips.h"
 
 #include <QGuiApplication>
 #include <QIcon>
@@ -12,14 +13,14 @@
 #include <QScreen>
 
 using namespace Qt::StringLiterals;
-using InfoStyle::fromTwips;
+using Twips::toPixels;
 
 namespace {
 
 QPointer<xy> s_xy;
 
-const QRect labelbtDesign = fromTwips(3120, 480, 1890, 420);
-const QRect label8Design = fromTwips(3960, 0, 5085, 510);
+const QRect labelbtDesign = toPixels(3120, 480, 1890, 420);
+const QRect label8Design = toPixels(3960, 0, 5085, 510);
 
 // Page heights and font sizes, page 1 first.
 constexpr int pageHeights[xy::pageCount] = { 4455, 4455, 4455, 4575, 4575, 4575 };
@@ -56,13 +57,13 @@ xy::xy(QWidget *parent)
     palette.setColor(QPalette::WindowText, Qt::black);
     setPalette(palette);
     setFont(InfoStyle::textFont(9));
-    setFixedSize(fromTwips(9060), fromTwips(5640));
+    setFixedSize(toPixels(9060), toPixels(5640));
 
     auto *image1 = new QLabel(this);
     image1->setObjectName(u"Image1"_s);
     image1->setPixmap(QPixmap(u":/pictures/xy-background.png"_s));
     image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    image1->setGeometry(fromTwips(0, 0, 9060, 5655));
+    image1->setGeometry(toPixels(0, 0, 9060, 5655));
 
     auto *labelbt = InfoStyle::makeLabel(this, u"Labelbt"_s, labelbtDesign, 15.75);
     labelbt->setText(u"用户许可协议"_s);
@@ -82,7 +83,7 @@ void xy::buildPages()
         auto *page = new ClickLabel(this);
         page->setObjectName(u"Label"_s + QString::number(i + 1));
         page->setFont(InfoStyle::textFont(pagePoints[i]));
-        page->setGeometry(fromTwips(240, 960, 8535, pageHeights[i]));
+        page->setGeometry(toPixels(240, 960, 8535, pageHeights[i]));
         page->setWordWrap(true);
         page->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         page->setTextFormat(Qt::PlainText);

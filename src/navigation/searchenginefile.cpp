@@ -10,9 +10,9 @@
 
 namespace SearchEngineFile {
 
-QString path(const QString &programFolder)
+QString path(const QString &dataFolder)
 {
-    return programFolder + QStringLiteral("/搜索.txt");
+    return dataFolder + QStringLiteral("/搜索.txt");
 }
 
 QString separator()
@@ -35,9 +35,9 @@ QList<Engine> parse(const QString &text)
     return engines;
 }
 
-QList<Engine> load(const QString &programFolder)
+QList<Engine> load(const QString &dataFolder)
 {
-    const QString file = path(programFolder);
+    const QString file = path(dataFolder);
     QString error;
     if (!QFileInfo::exists(file) && !QFileInfo(file).isSymLink()) {
         if (!SafeFile::write(file, QByteArray(), &error))
@@ -50,7 +50,7 @@ QList<Engine> load(const QString &programFolder)
     return parse(TextCodec::decode(bytes));
 }
 
-void append(const QString &programFolder, const Engine &engine)
+void append(const QString &dataFolder, const Engine &engine)
 {
     const QString refused
         = QStringLiteral("搜索引擎名称和搜索串里不能有换行，也不能有“%1”。").arg(separator());
@@ -60,7 +60,7 @@ void append(const QString &programFolder, const Engine &engine)
             || text.contains(separator()))
             throw Failure(refused);
     }
-    const QString file = path(programFolder);
+    const QString file = path(dataFolder);
     QByteArray bytes;
     QString error;
     if (QFileInfo::exists(file) && !SafeFile::read(file, &bytes, &error))

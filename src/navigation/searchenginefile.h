@@ -10,15 +10,15 @@ struct Engine
     QString searchString;
 };
 
-// The search-engine file "搜索.txt" in the program folder: one engine a line,
+// The search-engine file "搜索.txt" in the data folder: one engine a line,
 // name " TheHead: " search string.
 namespace SearchEngineFile {
 
-QString path(const QString &programFolder);
+QString path(const QString &dataFolder);
 QString separator();
 
 // Creates the file empty when it is missing. Throws Failure when it cannot be created or read.
-QList<Engine> load(const QString &programFolder);
+QList<Engine> load(const QString &dataFolder);
 
 // Parses the file's text; lines without the separator are passed over.
 QList<Engine> parse(const QString &text);
@@ -26,7 +26,7 @@ QList<Engine> parse(const QString &text);
 // Appends one line in the encoding the file already has (GB18030 for a new or ASCII file). The
 // whole file is written anew so a failed write leaves the old bytes. Throws Failure, also for a
 // name or search string the one-line format cannot hold (a line break or the separator).
-void append(const QString &programFolder, const Engine &engine);
+void append(const QString &dataFolder, const Engine &engine);
 
 // What a search with no engine in the list tells the user.
 QString noEngineMessage();

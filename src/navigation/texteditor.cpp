@@ -6,23 +6,8 @@
 #include <QStandardPaths>
 #include <QUrl>
 
-namespace {
-std::function<bool(const QString &, QString *)> &testLauncher()
-{
-    static std::function<bool(const QString &, QString *)> launcher;
-    return launcher;
-}
-} // namespace
-
-void setTextEditorLauncherForTests(std::function<bool(const QString &path, QString *error)> launcher)
-{
-    testLauncher() = std::move(launcher);
-}
-
 bool openInTextEditor(const QString &filePath, QString *error)
 {
-    if (testLauncher())
-        return testLauncher()(filePath, error);
 #ifdef Q_OS_WIN
     if (QProcess::startDetached(QStringLiteral("notepad.exe"), { QDir::toNativeSeparators(filePath) }))
         return true;

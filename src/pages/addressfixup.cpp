@@ -1,5 +1,7 @@
 #include "addressfixup.h"
 
+#include "blankpage.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -21,22 +23,16 @@ namespace {
     }
 } // namespace
 
-QUrl toUrl(const QString &address, const QString &workingFolder)
+QUrl toUrl(const QString &address)
 {
     if (address.isEmpty())
-        return QUrl(QStringLiteral("about:blank"));
+        return QUrl(BlankPage::address());
     if (hasKnownScheme(address))
         return QUrl(address, QUrl::TolerantMode);
-    const QString path = QDir::isAbsolutePath(address) || workingFolder.isEmpty()
-        ? address
-        : QDir(workingFolder).filePath(address);
-    const QFileInfo local(path);
-    if (QDir::isAbsolutePath(path) && local.exists())
+    const QFileInfo local(address);
+    if (QDir::isAbsolutePath(address) && local.exists())
         return QUrl::fromLocalFile(local.absoluteFilePath());
-    // "host:port/path" would otherwise read as a scheme named after the host.
-    static const QRegularExpression hostPort(QStringLiteral("^[A-Za-z0-9.-]+:[0-9]+(/|$|\\?|#)"));
-    if (hostPort.match(address).hasMatch())
-        return QUrl(QStringLiteral("http://") + address, QUrl::TolerantMode);
+    // Hosts, "host:port/path" included, become web addresses.
     return QUrl::fromUserInput(address);
 }
 

@@ -8,6 +8,6 @@
 // address. Spaces and other characters are percent-encoded as an address needs.
 namespace AddressFixup {
 
-QUrl toUrl(const QString &address, const QString &workingFolder = QString());
+QUrl toUrl(const QString &address);
 
 } // namespace AddressFixup

@@ -7,7 +7,8 @@
 class QWidget;
 
 // One page's browser control, as the main window sees it. The real one runs on the web
-// engine; tests use a fake. Its signals are the five events the main window answers.
+// engine; tests use a fake. Its four signals and the new-window handler are the five events the
+// page set answers (docs/glossary.md names them as the design does).
 class Browser : public QObject
 {
     Q_OBJECT
@@ -40,13 +41,21 @@ public:
     // Finds the next (or previous) match of text on the page; empty text clears the marks.
     virtual void findText(const QString &text, bool backward) = 0;
 
+    // Starts over as a fresh blank page: no history to go back into, and no page that opened
+    // this one keeps a hold on it.
+    virtual void startOver() = 0;
+
     void setNewWindowHandler(NewWindowHandler handler) { m_newWindowHandler = std::move(handler); }
 
 Q_SIGNALS:
-    void StatusTextChange(const QString &text);
-    void DownloadComplete();
-    void TitleChange(const QString &title);
-    void WindowClosing();
+    void statusTextChanged(const QString &text);
+    // A load ended, a failed one too.
+    void loadFinished();
+    void titleChanged(const QString &title);
+    // The page asks to close itself.
+    void closeRequested();
+    // A top-level load finished and shows the page itself, not the engine's error page.
+    void pageLoaded(const QString &address, const QString &title);
 
 protected:
     Browser *requestNewWindow() { return m_newWindowHandler ? m_newWindowHandler() : nullptr; }
@@ -55,5 +64,5 @@ private:
     NewWindowHandler m_newWindowHandler;
 };
 
-// Makes the browser for a new page, its widget a child of the page area.
-using BrowserFactory = std::function<Browser *(QWidget *pageArea)>;
+// Makes the browser for a new page; the window puts its widget into the page area.
+using BrowserFactory = std::function<Browser *()>;

@@ -1,10 +1,10 @@
 #include "certificatewarning.h"
 
-#include "pagequestion.h"
+#include "asker.h"
 
 #include <QWebEngineCertificateError>
 
-void CertificateWarning::answer(QWidget *parent, const QWebEngineCertificateError &error)
+void CertificateWarning::answer(Asker &asker, QWidget *parent, const QWebEngineCertificateError &error)
 {
     QWebEngineCertificateError decision = error;
     if (!decision.isOverridable()) {
@@ -15,7 +15,7 @@ void CertificateWarning::answer(QWidget *parent, const QWebEngineCertificateErro
                                             "继续访问可能让他人看到或篡改您发送和收到的内容（例如密码）。\n"
                                             "除非您确信这个网站可信，否则请不要继续。\n\n是否仍要继续访问？")
                                  .arg(error.url().host(), error.description());
-    if (PageQuestion::ask(parent, question))
+    if (asker.allow(parent, question))
         decision.acceptCertificate();
     else
         decision.rejectCertificate();

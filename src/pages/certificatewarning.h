@@ -1,5 +1,6 @@
 #pragma once
 
+class Asker;
 class QWebEngineCertificateError;
 class QWidget;
 
@@ -8,5 +9,5 @@ class QWidget;
 class CertificateWarning final
 {
 public:
-    static void answer(QWidget *parent, const QWebEngineCertificateError &error);
+    static void answer(Asker &asker, QWidget *parent, const QWebEngineCertificateError &error);
 };

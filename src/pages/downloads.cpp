@@ -1,10 +1,10 @@
 #include "downloads.h"
 
-#include "dialogs.h"
+#include "asker.h"
+#include "pagetext.h"
 #include "webbrowser.h"
 
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QLocale>
 #include <QPointer>
@@ -16,20 +16,34 @@
 
 namespace {
 
-Downloads::SaveDialog &saveDialogForTests()
+// Where a download is first proposed: the user's download folder and the page's name cleaned,
+// numbered like "报告 (1).pdf" while a file of that name is there.
+QString proposedPath(const QString &pageName)
 {
-    static Downloads::SaveDialog dialog;
-    return dialog;
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
+    if (folder.isEmpty())
+        folder = QDir::homePath();
+    QDir().mkpath(folder);
+    const QString name = PageText::fileName(pageName);
+    const QDir dir(folder);
+    if (!QFileInfo::exists(dir.filePath(name)))
+        return dir.filePath(name);
+    const qsizetype dot = name.lastIndexOf(u'.');
+    const QString stem = dot > 0 ? name.left(dot) : name;
+    const QString extension = dot > 0 ? name.mid(dot) : QString();
+    for (int n = 1;; ++n) {
+        const QString candidate = dir.filePath(QStringLiteral("%1 (%2)%3").arg(stem).arg(n).arg(extension));
+        if (!QFileInfo::exists(candidate))
+            return candidate;
+    }
 }
 
-QString askSavePath(QWidget *parent, const QString &suggested)
+// The site that started a download: the page the user sees, else the file's own address.
+QString siteOf(QWebEngineDownloadRequest *request)
 {
-    if (saveDialogForTests())
-        return saveDialogForTests()(suggested);
-    // With nobody at the screen a download is cancelled, never saved unasked.
-    if (QtDialogs::unattended())
-        return QString();
-    return QFileDialog::getSaveFileName(parent, QStringLiteral("保存文件"), suggested);
+    const QWebEnginePage *page = request->page();
+    const QUrl url = page && !page->url().isEmpty() ? page->url() : request->url();
+    return PageText::site(url.toString());
 }
 
 WebBrowser *ownerOf(QWebEngineDownloadRequest *request)
@@ -57,27 +71,26 @@ Downloads::Downloads(QWebEngineProfile *profile)
     connect(profile, &QWebEngineProfile::downloadRequested, this, &Downloads::start);
 }
 
-void Downloads::setSaveDialogForTests(SaveDialog dialog)
-{
-    saveDialogForTests() = std::move(dialog);
-}
-
 void Downloads::start(QWebEngineDownloadRequest *request)
 {
     WebBrowser *owner = ownerOf(request);
-    QString folder = request->downloadDirectory();
-    if (folder.isEmpty())
-        folder = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
-    const QString suggested = QDir(folder).filePath(request->downloadFileName());
+    if (owner)
+        owner->noteDownload();
+    // The engine's folder is the download folder joined with whatever name the page gave,
+    // "../" and "/etc/" included: only the last segment of the two together is the page's
+    // proposal, and it goes into the user's download folder.
+    const QString pageName = request->downloadDirectory() + QLatin1Char('/') + request->downloadFileName();
+    const QString suggested = proposedPath(pageName);
     QWidget *parent = owner ? owner->widget()->window() : nullptr;
 
     // The request lives only as long as this signal unless it is accepted; it must be
-    // answered before returning, and is never left unanswered.
-    const QString path = askSavePath(parent, suggested);
+    // answered before returning, and is never left unanswered. A download a page starts by
+    // itself is asked about all the same; one no page started has nobody to ask and is cancelled.
+    const QString path = owner ? owner->asker().savePath(parent, suggested, siteOf(request)) : QString();
     if (path.isEmpty()) {
         request->cancel();
         if (owner)
-            owner->showStatus(QStringLiteral("已取消下载 %1").arg(request->downloadFileName()));
+            owner->showStatus(QStringLiteral("已取消下载 %1").arg(QFileInfo(suggested).fileName()));
         return;
     }
     const QFileInfo target(path);

@@ -1,9 +1,8 @@
 #include "logindialog.h"
 
-#include "dialogs.h"
+#include "pagetext.h"
 
 #include <QAuthenticator>
-#include <QDebug>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -12,44 +11,28 @@
 #include <QPushButton>
 #include <QUrl>
 
-namespace {
-
-LoginDialog::Ask &askForTests()
+void LoginDialog::answerSite(Asker &asker, QWidget *parent, const QUrl &url, QAuthenticator *authenticator)
 {
-    static LoginDialog::Ask ask;
-    return ask;
-}
-
-} // namespace
-
-void LoginDialog::setForTests(Ask ask)
-{
-    askForTests() = std::move(ask);
-}
-
-void LoginDialog::answerSite(QWidget *parent, const QUrl &url, QAuthenticator *authenticator)
-{
-    const QString realm = authenticator->realm();
-    QString prompt = QStringLiteral("网站 %1 要求登录。").arg(url.host());
+    // The realm is the server's own text: it is quoted as the site's words, cut short and
+    // kept to one line, so it cannot pass for what the program says.
+    QString realm = PageText::address(authenticator->realm());
+    if (realm.size() > 100)
+        realm = realm.left(100) + QStringLiteral("…");
+    QString prompt = QStringLiteral("网站 %1 要求登录。").arg(PageText::site(url.toString()));
     if (!realm.isEmpty())
-        prompt += QStringLiteral("\n提示：%1").arg(realm);
-    answer(parent, prompt, authenticator);
+        prompt += QStringLiteral("\n该网站的说明：“%1”").arg(realm);
+    answer(asker, parent, prompt, authenticator);
 }
 
-void LoginDialog::answerProxy(QWidget *parent, const QString &proxyHost, QAuthenticator *authenticator)
+void LoginDialog::answerProxy(
+    Asker &asker, QWidget *parent, const QString &proxyHost, QAuthenticator *authenticator)
 {
-    answer(parent, QStringLiteral("代理服务器 %1 要求登录。").arg(proxyHost), authenticator);
+    answer(asker, parent, QStringLiteral("代理服务器 %1 要求登录。").arg(proxyHost), authenticator);
 }
 
-void LoginDialog::answer(QWidget *parent, const QString &prompt, QAuthenticator *authenticator)
+void LoginDialog::answer(Asker &asker, QWidget *parent, const QString &prompt, QAuthenticator *authenticator)
 {
-    std::optional<Login> login;
-    if (askForTests())
-        login = askForTests()(prompt);
-    else if (QtDialogs::unattended())
-        qInfo().noquote() << QStringLiteral("Kovalis: %1 → 取消").arg(prompt);
-    else
-        login = show(parent, prompt);
+    const std::optional<Asker::Login> login = asker.login(parent, prompt);
     if (!login) {
         // A null authenticator tells the engine the login was refused.
         *authenticator = QAuthenticator();
@@ -59,12 +42,14 @@ void LoginDialog::answer(QWidget *parent, const QString &prompt, QAuthenticator 
     authenticator->setPassword(login->password);
 }
 
-std::optional<LoginDialog::Login> LoginDialog::show(QWidget *parent, const QString &prompt)
+std::optional<Asker::Login> LoginDialog::show(QWidget *parent, const QString &prompt)
 {
     QDialog dialog(parent);
     dialog.setWindowTitle(QStringLiteral("Kovalis"));
     auto *form = new QFormLayout(&dialog);
-    form->addRow(new QLabel(prompt, &dialog));
+    auto *label = new QLabel(prompt, &dialog);
+    label->setTextFormat(Qt::PlainText);
+    form->addRow(label);
     auto *user = new QLineEdit(&dialog);
     auto *password = new QLineEdit(&dialog);
     password->setEchoMode(QLineEdit::Password);
@@ -78,5 +63,5 @@ std::optional<LoginDialog::Login> LoginDialog::show(QWidget *parent, const QStri
     form->addRow(buttons);
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
-    return Login { user->text(), password->text() };
+    return Asker::Login { user->text(), password->text() };
 }

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "asker.h"
+
 #include <QString>
-#include <functional>
 #include <optional>
 
 class QAuthenticator;
@@ -12,22 +13,14 @@ class QWidget;
 class LoginDialog final
 {
 public:
-    struct Login
-    {
-        QString user;
-        QString password;
-    };
-    // Given the prompt, returns the login, or nothing when the user cancelled.
-    using Ask = std::function<std::optional<Login>(const QString &prompt)>;
+    // Fills the authenticator from the asker's answer; a refusal cancels the request.
+    static void answerSite(Asker &asker, QWidget *parent, const QUrl &url, QAuthenticator *authenticator);
+    static void answerProxy(
+        Asker &asker, QWidget *parent, const QString &proxyHost, QAuthenticator *authenticator);
 
-    // Fills the authenticator from the user's answer; a refusal cancels the request.
-    static void answerSite(QWidget *parent, const QUrl &url, QAuthenticator *authenticator);
-    static void answerProxy(QWidget *parent, const QString &proxyHost, QAuthenticator *authenticator);
-
-    // Tests answer the dialog themselves; an empty function restores the real one.
-    static void setForTests(Ask ask);
+    // The dialog itself: the login, or nothing when the user cancelled.
+    static std::optional<Asker::Login> show(QWidget *parent, const QString &prompt);
 
 private:
-    static void answer(QWidget *parent, const QString &prompt, QAuthenticator *authenticator);
-    static std::optional<Login> show(QWidget *parent, const QString &prompt);
+    static void answer(Asker &asker, QWidget *parent, const QString &prompt, QAuthenticator *authenticator);
 };

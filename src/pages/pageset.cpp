@@ -1,54 +1,33 @@
 #include "pageset.h"
 
+#include "blankpage.h"
 #include "dialogs.h"
 #include "failure.h"
 
-#include <QLabel>
-#include <QLineEdit>
-#include <QTabBar>
-#include <QTimer>
-#include <QWidget>
-#include <optional>
+#include <QElapsedTimer>
 #include <vector>
 
-namespace {
-
-const QString kBlank = QStringLiteral("about:blank");
-
-// A page whose address, lower-cased, is exactly "about:blank"; checked without copying, since
-// every new page scans all open ones.
-bool isBlank(const QString &address)
+PageSet::Clock PageSet::steadyClock()
 {
-    return address.size() == kBlank.size() && address.compare(kBlank, Qt::CaseInsensitive) == 0;
+    return [] {
+        static QElapsedTimer clock = [] {
+            QElapsedTimer started;
+            started.start();
+            return started;
+        }();
+        return clock.elapsed();
+    };
 }
 
-Failure elementMissing(qint16 page)
-{
-    return Failure(QStringLiteral("网页 %1 不存在。").arg(page), Failure::Kind::ElementMissing);
-}
-
-// Runs one step of a handler that carries on past failures, remembering the last one.
-template <typename Step> void attempt(std::optional<Failure> &last, Step &&step)
-{
-    try {
-        step();
-    } catch (const Failure &failure) {
-        last = failure;
-    } catch (const std::exception &e) {
-        last = Failure(QString::fromLocal8Bit(e.what()));
-    }
-}
-
-} // namespace
-
-PageSet::PageSet(const Controls &controls, BrowserFactory factory, QObject *parent)
+PageSet::PageSet(BrowserFactory factory, Dialogs &dialogs, Clock clock, QObject *parent)
     : QObject(parent)
-    , m_controls(controls)
     , m_factory(std::move(factory))
+    , m_dialogs(dialogs)
+    , m_clock(std::move(clock))
+    , m_armedAt(m_clock())
 {
     // Element 0 exists from the window's creation and is never destroyed.
-    createBrowser(0);
-    bringToFront(0);
+    bringToFront(createBrowser(0));
 }
 
 PageSet::~PageSet()
@@ -70,29 +49,23 @@ void PageSet::addFirstPage()
 
 Browser *PageSet::createBrowser(qint16 page)
 {
-    Browser *created = m_factory(m_controls.Picture2);
+    Browser *created = m_factory();
     if (!created)
         throw Failure(QStringLiteral("无法创建新网页。"));
-    QWidget *view = created->widget();
-    if (auto zero = m_browsers.find(0); zero != m_browsers.end())
-        view->setGeometry(zero->second->widget()->geometry());
-    else
-        view->setGeometry(m_controls.Picture2->rect());
-    view->hide();
     created->setInFront(false);
     m_browsers[page] = created;
     connectEvents(created, page);
+    Q_EMIT pageMade(created);
     return created;
 }
 
 void PageSet::connectEvents(Browser *b, qint16 page)
 {
-    connect(b, &Browser::StatusTextChange, this,
-        [this, page](const QString &text) { StatusTextChange(page, text); });
-    connect(b, &Browser::DownloadComplete, this, [this, page] { DownloadComplete(page); });
-    connect(b, &Browser::TitleChange, this, [this, page](const QString &title) { TitleChange(page, title); });
-    connect(b, &Browser::WindowClosing, this, [this, page] { WindowClosing(page); });
-    b->setNewWindowHandler([this, page] { return NewWindow2(page); });
+    connect(b, &Browser::statusTextChanged, this, &PageSet::onStatusText);
+    connect(b, &Browser::loadFinished, this, [this, page] { onLoadFinished(page); });
+    connect(b, &Browser::titleChanged, this, [this, page](const QString &title) { onTitle(page, title); });
+    connect(b, &Browser::closeRequested, this, [this, page] { onWindowClosing(page); });
+    b->setNewWindowHandler([this] { return onNewWindow(); });
 }
 
 qint16 PageSet::TabPos(qint16 page) const
@@ -120,8 +93,8 @@ void PageSet::NewP()
     for (qint16 q : std::as_const(m_pageList)) {
         Browser *b = browser(q);
         if (!b)
-            throw elementMissing(q);
-        if (isBlank(b->LocationURL())) {
+            throw Failure(QStringLiteral("网页 %1 不存在。").arg(q));
+        if (BlankPage::is(b->LocationURL()) && mayReuse(q)) {
             m_curP = q;
             selectTab(TabPos(q));
             return;
@@ -134,135 +107,103 @@ void PageSet::NewP()
         createBrowser(n);
     m_curP = n;
     m_pageList.append(n);
-    {
-        const QSignalBlocker blocker(m_controls.TabStrip1);
-        m_controls.TabStrip1->addTab(QString());
-    }
+    Q_EMIT tabAdded();
     selectTab(TabPos(n));
 }
 
 void PageSet::selectTab(int position)
 {
-    {
-        // The selection handler runs once below, after the change, not from inside the tab bar.
-        const QSignalBlocker blocker(m_controls.TabStrip1);
-        m_controls.TabStrip1->setCurrentIndex(position - 1);
-    }
-    TabStrip1_Click();
+    // The window moves its tab strip without telling back; the selection runs once, here.
+    Q_EMIT tabSelected(position);
+    showTab(position);
 }
 
-void PageSet::bringToFront(qint16 page)
+void PageSet::bringToFront(Browser *b)
 {
-    Browser *b = browser(page);
-    if (!b)
-        throw elementMissing(page);
-    if (m_front && m_front != b) {
-        m_front->widget()->hide();
-        m_front->setInFront(false);
-    }
+    if (m_front && m_front != b)
+        putAway(m_front);
     m_front = b;
     b->setInFront(true);
-    b->widget()->show();
-    b->widget()->raise();
+    Q_EMIT pageShown(b);
 }
 
-void PageSet::TabStrip1_Click()
+void PageSet::putAway(Browser *b)
 {
-    std::optional<Failure> last;
-    attempt(last, [&] {
-        const int position = m_controls.TabStrip1->currentIndex() + 1;
-        if (position < 1 || position > m_pageList.size())
-            throw Failure(QStringLiteral("没有选中的标签。"));
-        m_curP = m_pageList.at(position - 1);
-    });
-    attempt(last, [&] { bringToFront(m_curP); });
-    attempt(last, [&] {
-        Browser *b = browser(m_curP);
-        if (!b)
-            throw elementMissing(m_curP);
-        b->widget()->setFocus();
-    });
-    attempt(last, [&] {
-        Browser *b = browser(m_curP);
-        if (!b)
-            throw elementMissing(m_curP);
-        m_controls.Text1->setText(b->LocationURL());
-    });
-    attempt(last, [&] {
-        Browser *b = browser(m_curP);
-        if (!b)
-            throw elementMissing(m_curP);
-        m_controls.window->setWindowTitle(b->LocationName());
-    });
-    if (!last)
-        return;
-    if (last->kind() == Failure::Kind::ElementMissing)
-        Command5_Click();
+    b->setInFront(false);
+    if (m_front == b)
+        m_front = nullptr;
+    Q_EMIT pageHidden(b);
+}
+
+void PageSet::showTab(int position)
+{
+    // Every step runs whatever the one before it found; a page that has lost its browser closes.
+    std::optional<QString> problem;
+    if (position < 1 || position > m_pageList.size())
+        problem = QStringLiteral("没有选中的标签。");
     else
-        m_controls.dialogs->MsgBox(last->description());
+        m_curP = m_pageList.at(position - 1);
+    Browser *b = browser(m_curP);
+    if (!b) {
+        closeCurrent();
+        return;
+    }
+    bringToFront(b);
+    Q_EMIT focusWanted(b);
+    Q_EMIT addressChanged(b->LocationURL());
+    Q_EMIT captionChanged(b->LocationName());
+    if (problem)
+        m_dialogs.MsgBox(*problem);
 }
 
-void PageSet::Command5_Click()
+void PageSet::closeCurrent()
 {
-    if (m_closingHandler) {
-        if (Browser *closing = browser(m_curP))
-            m_closingHandler(closing->LocationURL());
+    Browser *closing = browser(m_curP);
+    if (closing && m_closingHandler)
+        m_closingHandler(closing->LocationURL());
+    std::optional<Failure> problem;
+    m_openedByPages.remove(m_curP);
+    if (m_curP == 0) {
+        // Page 0 is never destroyed; it starts over so the next site opened in it cannot go back
+        // into the closed one, and whoever opened it loses its hold.
+        problem = attempt([closing] { closing->startOver(); });
+        putAway(closing);
+    } else if (closing) {
+        m_browsers.erase(m_curP);
+        putAway(closing);
+        // The page may be closing itself from inside one of its own events.
+        closing->deleteLater();
     }
-    std::optional<Failure> last;
-    attempt(last, [&] {
-        if (m_curP == 0) {
-            Browser *zero = browser(0);
-            zero->Navigate(kBlank);
-            zero->widget()->hide();
-            zero->setInFront(false);
-            if (m_front == zero)
-                m_front = nullptr;
-        } else {
-            const auto it = m_browsers.find(m_curP);
-            if (it == m_browsers.end())
-                throw elementMissing(m_curP);
-            Browser *gone = it->second;
-            m_browsers.erase(it);
-            if (m_front == gone)
-                m_front = nullptr;
-            gone->widget()->hide();
-            // The page may be closing itself from inside one of its own events.
-            gone->deleteLater();
-        }
-    });
     if (m_pageList.size() > 1) {
-        attempt(last, [&] {
-            const qint16 position = TabPos(m_curP);
-            if (position == 0)
-                throw Failure(QStringLiteral("网页 %1 没有标签。").arg(m_curP));
-            {
-                const QSignalBlocker blocker(m_controls.TabStrip1);
-                m_controls.TabStrip1->removeTab(position - 1);
-            }
+        const qint16 position = TabPos(m_curP);
+        if (position == 0) {
+            problem = Failure(QStringLiteral("网页 %1 没有标签。").arg(m_curP));
+        } else {
+            Q_EMIT tabRemoved(position);
             m_pageList.removeAt(position - 1);
-        });
-        attempt(last, [&] { selectTab(m_controls.TabStrip1->count()); });
+        }
+        selectTab(int(m_pageList.size()));
     } else {
         m_curP = 0;
         m_pageList.clear();
         m_pageList.append(0);
-        attempt(last, [&] { bringToFront(0); });
+        bringToFront(browser(0));
     }
-    if (last && last->kind() != Failure::Kind::ElementMissing)
-        m_controls.dialogs->MsgBox(last->description());
+    if (problem)
+        m_dialogs.MsgBox(problem->description());
 }
 
-void PageSet::TabStrip1_MouseUp()
+void PageSet::tabReleased(int position)
 {
-    const int position = m_controls.TabStrip1->currentIndex() + 1;
     if (position < 1 || position > m_pageList.size())
         return;
     const qint16 q = m_pageList.at(position - 1);
-    if (q == m_curP && m_controls.Timer1->isActive()) {
-        Command5_Click();
-        m_controls.Timer1->stop();
+    const qint64 now = m_clock();
+    if (q == m_curP && m_armedAt && now - *m_armedAt < doubleReleaseMs) {
+        closeCurrent();
+        m_armedAt.reset();
     } else {
-        m_controls.Timer1->start();
+        m_armedAt = now;
     }
 }
 
@@ -273,44 +214,43 @@ QString PageSet::tabCaption(const QString &title)
     return title.left(captionLimit) + QStringLiteral("...");
 }
 
-void PageSet::StatusTextChange(qint16, const QString &text)
+void PageSet::onStatusText(const QString &text)
 {
-    m_controls.statusPanel->setText(text);
+    Q_EMIT statusChanged(text);
 }
 
-void PageSet::DownloadComplete(qint16 index)
+void PageSet::onLoadFinished(qint16 page)
 {
-    if (index != m_curP)
+    if (page != m_curP)
         return;
     if (Browser *b = browser(m_curP))
-        m_controls.Text1->setText(b->LocationURL());
+        Q_EMIT addressChanged(b->LocationURL());
 }
 
-void PageSet::TitleChange(qint16 index, const QString &title)
+void PageSet::onTitle(qint16 page, const QString &title)
 {
-    if (index == m_curP)
-        m_controls.window->setWindowTitle(title);
-    const qint16 position = TabPos(index);
+    if (page == m_curP)
+        Q_EMIT captionChanged(title);
+    const qint16 position = TabPos(page);
     if (position > 0)
-        m_controls.TabStrip1->setTabText(position - 1, tabCaption(title));
+        Q_EMIT tabRenamed(position, tabCaption(title));
 }
 
-Browser *PageSet::NewWindow2(qint16)
+Browser *PageSet::onNewWindow()
 {
-    try {
-        NewP();
-    } catch (const Failure &failure) {
-        m_controls.dialogs->MsgBox(failure.description());
+    if (const std::optional<Failure> failure = attempt([this] { NewP(); })) {
+        m_dialogs.MsgBox(failure->description());
         return nullptr;
     }
+    m_openedByPages.insert(m_curP);
     Browser *b = current();
     if (b)
-        b->widget()->setFocus();
+        Q_EMIT focusWanted(b);
     return b;
 }
 
-void PageSet::WindowClosing(qint16 index)
+void PageSet::onWindowClosing(qint16 page)
 {
-    m_curP = index;
-    Command5_Click();
+    m_curP = page;
+    closeCurrent();
 }

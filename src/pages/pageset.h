@@ -4,42 +4,35 @@
 
 #include <QList>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <functional>
 #include <map>
+#include <optional>
 
 class Dialogs;
-class QLabel;
-class QLineEdit;
-class QTabBar;
-class QTimer;
-class QWidget;
 
 // The open pages: one browser paired with one tab each, which page is in front, how pages are
-// made, selected and closed, and the answers to the browsers' events.
+// made, selected and closed, and the answers to the browsers' events. It knows no widget: every
+// change the window is to show leaves as a signal, and the window's binder draws it. Tab
+// positions are 1-based, as TabPos gives them.
 class PageSet final : public QObject
 {
     Q_OBJECT
 
 public:
-    // The main window's controls the page set keeps in step with the page in front.
-    struct Controls
-    {
-        QWidget *window = nullptr;
-        QTabBar *TabStrip1 = nullptr;
-        QWidget *Picture2 = nullptr;
-        QLineEdit *Text1 = nullptr;
-        QLabel *statusPanel = nullptr;
-        QTimer *Timer1 = nullptr;
-        Dialogs *dialogs = nullptr;
-    };
-
     static constexpr int captionLimit = 3000;
+    // Two releases on the page in front closer together than this close it.
+    static constexpr qint64 doubleReleaseMs = 800;
+
+    // Milliseconds on a clock that never goes back; the double release is timed on it.
+    using Clock = std::function<qint64()>;
+    static Clock steadyClock();
 
     // Told the address of a page just before it closes.
     using ClosingHandler = std::function<void(const QString &address)>;
 
-    PageSet(const Controls &controls, BrowserFactory factory, QObject *parent = nullptr);
+    PageSet(BrowserFactory factory, Dialogs &dialogs, Clock clock = steadyClock(), QObject *parent = nullptr);
     ~PageSet() override;
 
     void setClosingHandler(ClosingHandler handler) { m_closingHandler = std::move(handler); }
@@ -50,39 +43,72 @@ public:
     // Null when the page's browser does not exist.
     Browser *browser(qint16 page) const;
     Browser *current() const { return browser(m_curP); }
+    // The browser shown in front, null when none is (page 0 just closed).
+    Browser *front() const { return m_front; }
 
     // Start-up puts page 0, which exists from the start, into the list.
     void addFirstPage();
 
+    // A page for a new address: the first blank one in tab order that no page opened, else a new
+    // one at the end. Throws Failure when no page can be made.
     void NewP();
+    // Whether an address of the user's may go into the page: no page opened it.
+    bool mayReuse(qint16 page) const { return !m_openedByPages.contains(page); }
+    // The page's tab position, 0 when it has no tab.
     qint16 TabPos(qint16 page) const;
 
-    // Handlers: the close button, tab selection and a mouse release on the tab strip.
-    void Command5_Click();
-    void TabStrip1_Click();
-    void TabStrip1_MouseUp();
+    // Closes the page in front (the close button, Ctrl+W, the double release).
+    void closeCurrent();
+    // The tab at position was selected: its page comes to the front.
+    void showTab(int position);
+    // A mouse button was released on the tab strip with the tab at position selected.
+    void tabReleased(int position);
 
     // The tab caption for a title: at most the first 3000 characters, then "...".
     static QString tabCaption(const QString &title);
+
+Q_SIGNALS:
+    // A browser was made for a new page, behind the others.
+    void pageMade(Browser *browser);
+    void pageShown(Browser *browser);
+    // Out of sight: page 0 when it closes; every other page just before it is deleted.
+    void pageHidden(Browser *browser);
+    void focusWanted(Browser *browser);
+    // A tab without caption at the end.
+    void tabAdded();
+    void tabRemoved(int position);
+    void tabRenamed(int position, const QString &caption);
+    void tabSelected(int position);
+    void captionChanged(const QString &caption);
+    void addressChanged(const QString &address);
+    void statusChanged(const QString &text);
 
 private:
     Browser *createBrowser(qint16 page);
     void connectEvents(Browser *browser, qint16 page);
     qint16 smallestFreeIndex() const;
     void selectTab(int position);
-    void bringToFront(qint16 page);
+    void bringToFront(Browser *browser);
+    void putAway(Browser *browser);
 
-    void StatusTextChange(qint16 index, const QString &text);
-    void DownloadComplete(qint16 index);
-    void TitleChange(qint16 index, const QString &title);
-    Browser *NewWindow2(qint16 index);
-    void WindowClosing(qint16 index);
+    // The answers to the browsers' events.
+    void onStatusText(const QString &text);
+    void onLoadFinished(qint16 page);
+    void onTitle(qint16 page, const QString &title);
+    Browser *onNewWindow();
+    void onWindowClosing(qint16 page);
 
-    Controls m_controls;
     BrowserFactory m_factory;
+    Dialogs &m_dialogs;
+    Clock m_clock;
     std::map<qint16, Browser *> m_browsers;
     QList<qint16> m_pageList;
     qint16 m_curP = 0;
     Browser *m_front = nullptr;
+    // When the last release armed the double release; the window starts armed.
+    std::optional<qint64> m_armedAt;
+    // Pages a page opened: blank or not, they are never reused for an address of the user's,
+    // since the opener can still script them.
+    QSet<qint16> m_openedByPages;
     ClosingHandler m_closingHandler;
 };

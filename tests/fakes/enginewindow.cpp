@@ -1,5 +1,6 @@
 #include "enginewindow.h"
 
+#include "language.h"
 #include "pageset.h"
 #include "webbrowser.h"
 
@@ -10,11 +11,13 @@
 #include <QTest>
 
 EngineWindow::EngineWindow()
-    : form(std::make_unique<Form1>(folder.path(), WebBrowser::factory(), dialogs))
+    : form(std::make_unique<Form1>(folder.path(), WebBrowser::factory(asker, dialogs), dialogs))
 {
     form->resize(800, 600);
     form->show();
-    QApplication::setActiveWindow(form.get());
+    form->activateWindow();
+    if (!QTest::qWaitForWindowActive(form.get()))
+        qWarning("the main window did not become active");
 }
 
 EngineWindow::~EngineWindow() = default;
@@ -64,5 +67,7 @@ int runEngineTest(QObject &test, int argc, char **argv)
 {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
+    // As the program starts.
+    Language::useChinese();
     return QTest::qExec(&test, argc, argv);
 }

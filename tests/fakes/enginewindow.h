@@ -2,6 +2,7 @@
 
 #include "form1.h"
 #include "loopbackserver.h"
+#include "scriptedasker.h"
 #include "scripteddialogs.h"
 
 #include <QTemporaryDir>
@@ -14,11 +15,12 @@ class QTabBar;
 class WebBrowser;
 
 // The main window on the real engine, in a program folder of its own, shown and active, with a
-// loopback server for its pages and scripted dialogs.
+// loopback server for its pages, scripted dialogs and scripted answers to what pages ask.
 struct EngineWindow
 {
     QTemporaryDir folder;
     ScriptedDialogs dialogs;
+    ScriptedAsker asker;
     LoopbackServer server;
     std::unique_ptr<Form1> form;
 

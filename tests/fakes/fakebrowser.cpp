@@ -4,8 +4,7 @@
 
 int FakeBrowser::liveCount = 0;
 
-FakeBrowser::FakeBrowser(QWidget *pageArea)
-    : m_widget(new QWidget(pageArea))
+FakeBrowser::FakeBrowser()
 {
     ++liveCount;
 }
@@ -14,6 +13,13 @@ FakeBrowser::~FakeBrowser()
 {
     --liveCount;
     delete m_widget;
+}
+
+QWidget *FakeBrowser::widget()
+{
+    if (!m_widget)
+        m_widget = new QWidget;
+    return m_widget;
 }
 
 void FakeBrowser::Navigate(const QString &address)
@@ -49,18 +55,26 @@ void FakeBrowser::findText(const QString &text, bool backward)
     finds.append(backward ? text + QStringLiteral(" <") : text);
 }
 
+void FakeBrowser::startOver()
+{
+    ++startOvers;
+    navigations.append(QStringLiteral("about:blank"));
+    location = QStringLiteral("about:blank");
+}
+
 void FakeBrowser::finishLoad(const QString &address, const QString &newTitle)
 {
     location = address;
     title = newTitle;
-    Q_EMIT TitleChange(newTitle);
-    Q_EMIT DownloadComplete();
+    Q_EMIT titleChanged(newTitle);
+    Q_EMIT loadFinished();
+    Q_EMIT pageLoaded(address, newTitle);
 }
 
 BrowserFactory FakeBrowserFactory::factory()
 {
-    return [this](QWidget *pageArea) {
-        auto *browser = new FakeBrowser(pageArea);
+    return [this] {
+        auto *browser = new FakeBrowser;
         made.append(browser);
         return browser;
     };

@@ -12,10 +12,11 @@ class FakeBrowser final : public Browser
     Q_OBJECT
 
 public:
-    explicit FakeBrowser(QWidget *pageArea);
+    FakeBrowser();
     ~FakeBrowser() override;
 
-    QWidget *widget() override { return m_widget; }
+    // Made when first asked for, so the page set's own tests build no widget.
+    QWidget *widget() override;
     void Navigate(const QString &address) override;
     void GoBack() override;
     void GoForward() override;
@@ -27,6 +28,7 @@ public:
     void setZoomFactor(qreal factor) override;
     void setInFront(bool inFront) override { inFrontNow = inFront; }
     void findText(const QString &text, bool backward) override;
+    void startOver() override;
 
     // Test controls.
     void finishLoad(const QString &address, const QString &newTitle);
@@ -39,6 +41,7 @@ public:
     int forwards = 0;
     int stops = 0;
     int refreshes = 0;
+    int startOvers = 0;
     qreal zoom = 1.0;
     bool inFrontNow = false;
     // Each findText call as "text" or "text <" for a backward one.
@@ -49,6 +52,8 @@ public:
     bool navigateMovesLocation = true;
 
     static int liveCount;
+
+    bool hasWidget() const { return !m_widget.isNull(); }
 
 private:
     QPointer<QWidget> m_widget;

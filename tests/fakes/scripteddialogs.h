@@ -4,7 +4,8 @@
 
 #include <QStringList>
 
-// Records every message and answers input boxes from a script (empty once the script runs out).
+// Records every message and answers input boxes and page boxes from a script (empty, or
+// cancelled, once the script runs out).
 class ScriptedDialogs final : public Dialogs
 {
 public:
@@ -20,8 +21,15 @@ public:
         asked.append({ prompt, defaultAnswer });
         return answers.isEmpty() ? QString() : answers.takeFirst();
     }
+    PageDialogAnswer PageBox(const PageDialog &dialog) override
+    {
+        pageBoxes.append(dialog);
+        return pageAnswers.isEmpty() ? PageDialogAnswer {} : pageAnswers.takeFirst();
+    }
 
     QStringList messages;
     QStringList answers;
     QList<Asked> asked;
+    QList<PageDialog> pageBoxes;
+    QList<PageDialogAnswer> pageAnswers;
 };

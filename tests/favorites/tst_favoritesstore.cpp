@@ -88,6 +88,10 @@ void TestFavoritesStore::addFavorite_cleansAndNumbers_data()
     QTest::addRow("empty caption again") << QStringList { u".link"_s } << QString() << u"#.link"_s;
     QTest::addRow("other letter case taken") << QStringList { u"x.LINK"_s } << u"x"_s << u"#x.link"_s;
     QTest::addRow("folder takes the name") << QStringList { u"dir:x.link"_s } << u"x"_s << u"#x.link"_s;
+    // A page titled like the homepage file never becomes the homepage, nor replaces it.
+    QTest::addRow("titled 主页, no homepage") << QStringList() << u"主页"_s << u"#主页.link"_s;
+    QTest::addRow("titled 主页, homepage set") << QStringList { u"主页.LINK"_s } << u"主页"_s << u"#主页.link"_s;
+    QTest::addRow("titled 主页, homepage gone") << QStringList { u"#主页.link"_s } << u"主页"_s << u"##主页.link"_s;
 }
 
 void TestFavoritesStore::addFavorite_cleansAndNumbers()
@@ -102,8 +106,10 @@ void TestFavoritesStore::addFavorite_cleansAndNumbers()
         else
             put(name, "keep");
     }
+    const QString home = m_store->homeAtStartup();
     const QString path = m_store->addFavorite(caption, u"http://x/"_s);
     QCOMPARE(path, folder() + u'/' + expected);
+    QCOMPARE(m_store->homeAtStartup(), home);
     QCOMPARE(LinkFile::read(path).address, u"http://x/"_s);
     QCOMPARE(names().size(), existing.size() + 1);
 }
@@ -135,6 +141,8 @@ void TestFavoritesStore::addFavorite_nameLength_data()
     QTest::addRow("255 bytes") << QString(250, QChar(u'a')) << true;
     QTest::addRow("256 bytes") << QString(251, QChar(u'a')) << false;
     QTest::addRow("300 bytes of chinese") << QString(100, QChar(u'中')) << false;
+    QTest::addRow("84 Chinese (252 bytes, with .link too long)") << QString(84, QChar(u'中')) << false;
+    QTest::addRow("1 MB") << QString(1 << 20, QChar(u'b')) << false;
 }
 
 void TestFavoritesStore::addFavorite_nameLength()
@@ -146,7 +154,12 @@ void TestFavoritesStore::addFavorite_nameLength()
         m_store->addFavorite(caption, u"a"_s);
         QCOMPARE(names(), QStringList { caption + u".link"_s });
     } else {
-        QVERIFY_THROWS_EXCEPTION(Failure, m_store->addFavorite(caption, u"a"_s));
+        try {
+            m_store->addFavorite(caption, u"a"_s);
+            QFAIL("no Failure");
+        } catch (const Failure &failure) {
+            QVERIFY2(failure.description().contains(u"名称太长"_s), qPrintable(failure.description()));
+        }
         QVERIFY(names().isEmpty());
     }
 }
@@ -206,6 +219,8 @@ void TestFavoritesStore::setAsHomepage_failingCopy_keepsOldHomepage_data()
 
     QTest::addRow("missing source") << u"gone.link"_s;
     QTest::addRow("folder as source") << u"dir.link"_s;
+    // Opens, but reading fails at once, for root too.
+    QTest::addRow("unreadable source") << u"/proc/self/mem"_s;
 }
 
 void TestFavoritesStore::setAsHomepage_failingCopy_keepsOldHomepage()
@@ -214,7 +229,8 @@ void TestFavoritesStore::setAsHomepage_failingCopy_keepsOldHomepage()
 
     QVERIFY(QDir(folder()).mkdir(u"dir.link"_s));
     put(u"主页.LINK"_s, "[tarvo.link]\r\nold\r\n");
-    QVERIFY_THROWS_EXCEPTION(Failure, m_store->setAsHomepage(folder() + u'/' + source, folder()));
+    const QString path = source.startsWith(u'/') ? source : folder() + u'/' + source;
+    QVERIFY_THROWS_EXCEPTION(Failure, m_store->setAsHomepage(path, folder()));
     QCOMPARE(names(), (QStringList { u"dir.link"_s, u"主页.LINK"_s }));
     QCOMPARE(LinkFile::read(m_store->homeAtStartup()).address, u"old"_s);
 }

@@ -5,6 +5,9 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <future>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -50,6 +53,13 @@ void TestLinkFile::writeThenRead_data()
     QTest::addRow("emoji") << u"a😀"_s << QByteArray("[tarvo.link]\r\na\x94\x39\xFC\x36\r\n");
     QTest::addRow("spaces kept") << u"  http://x/  "_s << QByteArray("[tarvo.link]\r\n  http://x/  \r\n");
     QTest::addRow("empty address") << QString() << QByteArray("[tarvo.link]\r\n\r\n");
+    // Its GB18030 bytes would read back as other text, so it is written as UTF-8.
+    QTest::addRow("GB18030 bytes that are also UTF-8")
+        << u"http://x/睾"_s << QByteArray("[tarvo.link]\r\nhttp://x/\xE7\x9D\xBE\r\n");
+    // Longer than one read of the file.
+    const QByteArray longAddress = "http://x/" + QByteArray(70000 - 9, 'a');
+    QTest::addRow("70,000 characters")
+        << QString::fromLatin1(longAddress) << "[tarvo.link]\r\n" + longAddress + "\r\n";
 }
 
 void TestLinkFile::writeThenRead()
@@ -116,18 +126,43 @@ void TestLinkFile::unreadable_data()
     QTest::addRow("header and line end only") << put("[tarvo.link]\r\n");
     QTest::addRow("missing") << m_dir.filePath(u"nothing.link"_s);
     QTest::addRow("folder") << m_dir.path();
+    QTest::addRow("folder named .link") << m_dir.filePath(u"dir.link"_s);
+    QTest::addRow("pipe nobody writes to") << m_dir.filePath(u"fifo.link"_s);
+    QTest::addRow("endless device") << m_dir.filePath(u"zero.link"_s);
+    QByteArray tooLong = "[tarvo.link]\r\nhttp://x/";
+    tooLong.append(3 * 1024 * 1024, 'a');
+    QTest::addRow("address beyond 2 MB") << put(tooLong);
+    // Opens, but reading offset 0 fails, for root too.
+    QTest::addRow("unreadable") << QStringLiteral("/proc/self/mem");
 }
 
 void TestLinkFile::unreadable()
 {
     QFETCH(QString, path);
+    QDir().mkpath(m_dir.filePath(u"dir.link"_s));
+    ::mkfifo(QFile::encodeName(m_dir.filePath(u"fifo.link"_s)).constData(), 0600);
+    QFile::link(u"/dev/zero"_s, m_dir.filePath(u"zero.link"_s));
 
-    try {
-        LinkFile::read(path);
-        QFAIL("no failure");
-    } catch (const Failure &failure) {
-        QVERIFY2(failure.description().contains(path), qPrintable(failure.description()));
+    // In a thread of its own: a read that blocks is a failure here, not a hung test.
+    auto reading = std::async(std::launch::async, [path]() -> QString {
+        try {
+            LinkFile::read(path);
+            return u"no failure"_s;
+        } catch (const Failure &failure) {
+            return failure.description();
+        }
+    });
+    const bool ended = QTest::qWaitFor(
+        [&] { return reading.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, 10000);
+    if (!ended) {
+        // Lets a reader stuck in open() go, so the test ends and reports.
+        QFile writer(m_dir.filePath(u"fifo.link"_s));
+        if (writer.open(QIODevice::ReadWrite))
+            writer.close();
     }
+    const QString description = reading.get();
+    QVERIFY2(ended, "the read blocked");
+    QVERIFY2(description.contains(path), qPrintable(description));
 }
 
 QTEST_GUILESS_MAIN(TestLinkFile)

@@ -8,11 +8,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#ifdef Q_OS_LINUX
-#include <csignal>
-#include <sys/resource.h>
-#endif
-
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -53,9 +48,6 @@ private Q_SLOTS:
     void append();
     void append_refusedKeepsOldBytes_data();
     void append_refusedKeepsOldBytes();
-#ifdef Q_OS_LINUX
-    void append_failedWriteKeepsOldBytes();
-#endif
 };
 
 void TestSearchEngines::load_data()
@@ -171,31 +163,6 @@ void TestSearchEngines::append_refusedKeepsOldBytes()
     QCOMPARE(bytesOf(dir.filePath(u"old.txt"_s)), old);
     QVERIFY(QFileInfo(dir.filePath(u"dir/搜索.txt"_s)).isDir());
 }
-
-#ifdef Q_OS_LINUX
-// A full disk, played by a file-size limit below the size of the new file.
-void TestSearchEngines::append_failedWriteKeepsOldBytes()
-{
-    const QByteArray old = QByteArray("a TheHead: 1\r\n").repeated(100);
-    QVERIFY(SafeFile::write(file(), old));
-    rlimit saved {};
-    QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = old.size() + 4;
-    QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
-    bool failed = false;
-    try {
-        SearchEngineFile::append(m_dir.path(), { u"new"_s, u"http://n/?q="_s });
-    } catch (const Failure &) {
-        failed = true;
-    }
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previousHandler);
-    QVERIFY(failed);
-    QCOMPARE(bytesOf(file()), old);
-}
-#endif
 
 QTEST_GUILESS_MAIN(TestSearchEngines)
 #include "tst_searchengines.moc"

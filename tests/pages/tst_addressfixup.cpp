@@ -1,10 +1,12 @@
 #include "addressfixup.h"
+#include "pagetext.h"
 
 #include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
 
-// What typed addresses become, the way an address bar reads them.
+// What typed addresses become, the way an address bar reads them; what addresses and names that
+// pages choose become before we show or use them.
 class tst_AddressFixup : public QObject
 {
     Q_OBJECT
@@ -43,6 +45,59 @@ private Q_SLOTS:
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.close();
         QCOMPARE(AddressFixup::toUrl(path), QUrl::fromLocalFile(path));
+    }
+
+    void shownAddress_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("shown");
+        QTest::addRow("plain") << QStringLiteral("http://a/b?c#d") << QStringLiteral("http://a/b?c#d");
+        QTest::addRow("chinese kept") << QStringLiteral("http://a/中文") << QStringLiteral("http://a/中文");
+        QTest::addRow("right-to-left override") << QStringLiteral("http://a/x\u202Elmth.nigol")
+                                                << QStringLiteral("http://a/x%E2%80%AElmth.nigol");
+        QTest::addRow("isolates and marks") << QStringLiteral("http://a/\u2066\u200F\u200E")
+                                            << QStringLiteral("http://a/%E2%81%A6%E2%80%8F%E2%80%8E");
+        QTest::addRow("zero width and BOM")
+            << QStringLiteral("http://a/b\u200Bc\uFEFF") << QStringLiteral("http://a/b%E2%80%8Bc%EF%BB%BF");
+        QTest::addRow("line separator and control")
+            << QStringLiteral("http://a/\u2028\n") << QStringLiteral("http://a/%E2%80%A8%0A");
+    }
+
+    void shownAddress()
+    {
+        QFETCH(QString, address);
+        QFETCH(QString, shown);
+        QCOMPARE(PageText::address(address), shown);
+    }
+
+    void downloadName_data()
+    {
+        QTest::addColumn<QString>("proposed");
+        QTest::addColumn<QString>("name");
+        QTest::addRow("plain") << QStringLiteral("报告.pdf") << QStringLiteral("报告.pdf");
+        QTest::addRow("../../x") << QStringLiteral("/home/u/Downloads/../../x.desktop")
+                                 << QStringLiteral("x.desktop");
+        QTest::addRow("/etc/x") << QStringLiteral("/etc/passwd") << QStringLiteral("passwd");
+        QTest::addRow("backslashes") << QStringLiteral("..\\..\\x.bat") << QStringLiteral("x.bat");
+        QTest::addRow("trailing separator") << QStringLiteral("a/b/") << QStringLiteral("下载");
+        QTest::addRow("only dots") << QStringLiteral("....") << QStringLiteral("下载");
+        QTest::addRow("leading dot") << QStringLiteral(".bashrc") << QStringLiteral("bashrc");
+        QTest::addRow("dots and spaces around") << QStringLiteral(" . x.txt . ") << QStringLiteral("x.txt");
+        QTest::addRow("bidi override") << QStringLiteral("a\u202Etxt.exe") << QStringLiteral("atxt.exe");
+        QTest::addRow("controls") << QStringLiteral("a\tb\nc") + QChar(0) + QStringLiteral(".txt")
+                                  << QStringLiteral("abc.txt");
+        QTest::addRow("empty") << QString() << QStringLiteral("下载");
+        QTest::addRow("1,000 characters keep the extension") << QString(1000, QLatin1Char('n'))
+                + QStringLiteral(".txt") << QString(196, QLatin1Char('n')) + QStringLiteral(".txt");
+        QTest::addRow("1,000 chinese characters") << QString(1000, QChar(0x4E2D)) + QStringLiteral(".txt")
+                                                  << QString(65, QChar(0x4E2D)) + QStringLiteral(".txt");
+    }
+
+    void downloadName()
+    {
+        QFETCH(QString, proposed);
+        QFETCH(QString, name);
+        QCOMPARE(PageText::fileName(proposed), name);
     }
 };
 

