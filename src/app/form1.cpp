@@ -217,11 +217,12 @@ void Form1::keepSession()
 void Form1::connectPopupBlocker()
 {
     // A blocked popup of the page in front offers one button that allows the site until the
-    // program ends; another tab in front takes the offer away.
+    // program ends; another page in front takes the offer away.
     connect(&PopupPolicy::instance(), &PopupPolicy::blocked, this,
         [this](QObject *browser, const QString &origin) {
             if (browser != m_pages->current())
                 return;
+            m_blockedIn = browser;
             m_blockedOrigin = origin;
             // The load messages that follow replace the status text; the button stays.
             m_allowPopups->setText(
@@ -235,7 +236,11 @@ void Form1::connectPopupBlocker()
         m_statusPanel->setText(
             QStringLiteral("已允许 %1 打开弹出窗口，直到关闭 Kovalis").arg(m_blockedOrigin));
     });
-    connect(TabStrip1, &QTabBar::currentChanged, m_allowPopups, &QWidget::hide);
+    // Any route counts: a tab chosen, a new page, the page in front closed.
+    connect(m_pages, &PageSet::pageShown, this, [this](Browser *shown) {
+        if (shown != m_blockedIn)
+            m_allowPopups->hide();
+    });
 }
 
 void Form1::createToolbar()

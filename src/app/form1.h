@@ -140,6 +140,7 @@ private:
     QStatusBar *StatusBar1 = nullptr;
     QLabel *m_statusPanel = nullptr;
     QToolButton *m_allowPopups = nullptr;
+    QPointer<QObject> m_blockedIn;
     QString m_blockedOrigin;
     // The page last sent to an address until its load ends: the box may still read blank.
     QPointer<Browser> m_onItsWay;

@@ -2,6 +2,7 @@
 #include "fakewindow.h"
 #include "form1.h"
 #include "pageset.h"
+#include "popuppolicy.h"
 #include "scripteddialogs.h"
 #include "sessionkeeper.h"
 
@@ -17,6 +18,7 @@
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 #include <QWindow>
 #include <memory>
 #include <sys/stat.h>
@@ -644,6 +646,41 @@ private Q_SLOTS:
         QVERIFY(!f.page(0)->widget()->isHidden());
         QCOMPARE(f.tabs()->count(), 1);
         QVERIFY(f.dialogs.messages.isEmpty());
+    }
+
+    // The offer to allow a site's popups belongs to the page that was stopped; any other page in
+    // front takes it away.
+    void popupOffer_goesWithThePageInFront_data()
+    {
+        QTest::addColumn<QString>("route");
+        QTest::addRow("new page") << u"new page"_s;
+        QTest::addRow("tab chosen") << u"tab"_s;
+        QTest::addRow("page closed") << u"close"_s;
+    }
+
+    void popupOffer_goesWithThePageInFront()
+    {
+        QFETCH(QString, route);
+        Fixture f;
+        QVERIFY(f.start());
+        f.page(0)->finishLoad(u"http://0/"_s, u"Zero"_s);
+        f.form->runToolbarCommand(ToolbarCommand::NewPage);
+        f.page(1)->finishLoad(u"http://1/"_s, u"One"_s);
+        auto *offer = f.form->findChild<QToolButton *>(u"AllowPopups"_s);
+        QVERIFY(offer);
+        PopupPolicy::instance().block(f.page(0), u"http://0"_s);
+        QVERIFY(offer->isHidden());
+        PopupPolicy::instance().block(f.page(1), u"http://1"_s);
+        QVERIFY(!offer->isHidden());
+        QVERIFY(offer->text().contains(u"1"_s));
+        if (route == u"new page")
+            f.form->runToolbarCommand(ToolbarCommand::NewPage);
+        else if (route == u"tab")
+            f.tabs()->setCurrentIndex(0);
+        else
+            f.form->pages().closeCurrent();
+        QVERIFY(f.front() != f.page(1));
+        QVERIFY(offer->isHidden());
     }
 
     void pageTitle_shownAsItIs_data()
