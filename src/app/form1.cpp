@@ -61,7 +61,8 @@ QPushButton *button(QWidget *parent, const char *name, const QString &caption, c
 
 } // namespace
 
-Form1::Form1(const QString &programFolder, BrowserFactory factory, Dialogs &dialogs, QWidget *parent)
+Form1::Form1(const QString &programFolder, BrowserFactory factory, Dialogs &dialogs,
+    const std::optional<QString> &aheadFor, QWidget *parent)
     : QWidget(parent)
     , m_programFolder(programFolder)
     , m_dialogs(dialogs)
@@ -79,6 +80,16 @@ Form1::Form1(const QString &programFolder, BrowserFactory factory, Dialogs &dial
             m_dialogs.MsgBox(message);
     });
     m_factory = HistoryHook::recording(m_history, std::move(m_factory));
+    // The first page's browser: this starts the engine.
+    m_pages = new PageSet(m_factory, m_dialogs, PageSet::steadyClock(), this);
+    ProcessInfo::trace("engine");
+    if (aheadFor) {
+        home = m_store->homeAtStartup();
+        m_aheadTo = firstAddress(*aheadFor);
+        if (m_aheadTo)
+            m_pages->browser(0)->NavigateAhead(*m_aheadTo);
+        ProcessInfo::trace("ahead");
+    }
     createControls();
     createShortcuts();
     resize(px(9810), px(6855));
@@ -172,9 +183,6 @@ void Form1::createControls()
     connect(Command7, &QPushButton::clicked, this, &Form1::addSearchEngine);
 
     ProcessInfo::trace("controls");
-    // The first page's browser: this starts the engine.
-    m_pages = new PageSet(m_factory, m_dialogs, PageSet::steadyClock(), this);
-    ProcessInfo::trace("engine");
     PageBinder::Controls controls;
     controls.window = this;
     controls.tabStrip = TabStrip1;

@@ -11,6 +11,7 @@
 #include <QStringList>
 #include <QWidget>
 #include <memory>
+#include <optional>
 
 class Dialogs;
 class FavoritesStore;
@@ -42,7 +43,10 @@ class Form1 final : public QWidget
     Q_OBJECT
 
 public:
-    Form1(const QString &programFolder, BrowserFactory factory, Dialogs &dialogs, QWidget *parent = nullptr);
+    // Given the command line Form_Load will get, the front page is sent to its first address
+    // before the controls are built, so the engine fetches it meanwhile.
+    Form1(const QString &programFolder, BrowserFactory factory, Dialogs &dialogs,
+        const std::optional<QString> &aheadFor = std::nullopt, QWidget *parent = nullptr);
     ~Form1() override;
 
     // Start-up after the instance check: pages, home, the first address, the engines. False
@@ -104,6 +108,8 @@ private:
     void applyResizeRule();
     void addToFavorites();
     void openHome(OpenIn where);
+    QString homeFile() const;
+    std::optional<QString> firstAddress(const QString &commandLine) const;
     void open(const QString &path, OpenIn where, bool isLinkFile);
     void openAddress(const QString &address, OpenIn where);
     void runGuarded(const std::function<void()> &command);
@@ -144,6 +150,8 @@ private:
     QString m_blockedOrigin;
     // The page last sent to an address until its load ends: the box may still read blank.
     QPointer<Browser> m_onItsWay;
+    // The address the front page was sent to before the controls existed, until Form_Load opens.
+    std::optional<QString> m_aheadTo;
 
     PageSet *m_pages = nullptr;
     BrowserFactory m_factory;

@@ -74,7 +74,9 @@ void Form1::openAddress(const QString &address, OpenIn where)
     Browser *b = m_pages->current();
     if (!b)
         throw Failure(QStringLiteral("网页 %1 不存在。").arg(m_pages->curP()));
-    b->Navigate(address);
+    // The front page may be on its way there since before the controls were built.
+    if (std::exchange(m_aheadTo, std::nullopt) != address)
+        b->Navigate(address);
     m_onItsWay = b;
     connect(
         b, &Browser::loadFinished, this,
@@ -168,6 +170,11 @@ void Form1::openHome(OpenIn where)
         openfile(home, where);
         return;
     }
+    open(homeFile(), where, true);
+}
+
+QString Form1::homeFile() const
+{
     // Set as homepage may have written the file since under the other letter case; it is the
     // homepage file all the same and is read as a link file.
     const QString file = m_store->currentHomeFile(home);
@@ -175,7 +182,31 @@ void Form1::openHome(OpenIn where)
         throw Failure(
             QStringLiteral("找不到主页文件“%1”，它可能已被删除或改名。请在收藏夹中重新设为主页。").arg(home));
     }
-    open(file, where, true);
+    return file;
+}
+
+std::optional<QString> Form1::firstAddress(const QString &commandLine) const
+{
+    // The address Form_Load will open in the front page, when it opens without a word to the
+    // user; a missing homepage or a link file in the wrong format is left to Form_Load to report.
+    QString path = CommandLine::withoutQuotes(commandLine);
+    bool isLinkFile = path.endsWith(QStringLiteral(".link"), Qt::CaseSensitive);
+    try {
+        if (path.isEmpty()) {
+            if (BlankPage::is(home))
+                return home;
+            path = homeFile();
+            isLinkFile = true;
+        }
+        if (!isLinkFile)
+            return path;
+        const LinkFile::ReadResult link = LinkFile::read(path);
+        if (link.formatError)
+            return std::nullopt;
+        return link.address;
+    } catch (const Failure &) {
+        return std::nullopt;
+    }
 }
 
 void Form1::addToFavorites()

@@ -21,8 +21,6 @@
 #include <QEvent>
 #include <QFileInfo>
 #include <QTimer>
-#include <QWebEnginePage>
-#include <QWebEngineView>
 #include <cstdio>
 #include <memory>
 
@@ -202,14 +200,11 @@ int run(int argc, char **argv)
         WebBrowser::cacheFolder = dataFolder + QStringLiteral("/QtWebEngine/kovalis-cache");
     attachSkin();
     trace("skin");
-    Form1 form(dataFolder, WebBrowser::factory(*asker, *dialogs), *dialogs);
-    form.session().setAskUser(attendance.attended);
-    trace("window");
-    auto *first = qobject_cast<QWebEngineView *>(form.pages().browser(0)->widget());
-    if (first && !qEnvironmentVariableIsEmpty("KOVALIS_TRACE"))
-        QObject::connect(first->page(), &QWebEnginePage::loadStarted, &form, [] { trace("load-started"); });
     const QString argument = CommandLine::makeAbsoluteIfExistingFile(
         CommandLine::withoutQuotes(commandLine), QDir::currentPath());
+    Form1 form(dataFolder, WebBrowser::factory(*asker, *dialogs), *dialogs, argument);
+    form.session().setAskUser(attendance.attended);
+    trace("window");
     if (!form.Form_Load(argument))
         return 1;
     // A second start is answered once its string is taken over, before the page is made.

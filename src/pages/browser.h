@@ -24,6 +24,9 @@ public:
 
     // An address as a user would type it into a browser's address bar.
     virtual void Navigate(const QString &address) = 0;
+    // Navigate, then let the engine run until the request has left (or the load has ended), so
+    // the work that follows does not hold the first page up.
+    virtual void NavigateAhead(const QString &address) { Navigate(address); }
     virtual void GoBack() = 0;
     virtual void GoForward() = 0;
     virtual void Stop() = 0;

@@ -12,6 +12,8 @@
 
 #include <QAuthenticator>
 #include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
 #include <QQuickWindow>
 #include <QWebEngineCertificateError>
 #include <QWebEngineFindTextResult>
@@ -20,6 +22,7 @@
 #include <QWebEngineNewWindowRequest>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
+#include <QWebEngineUrlRequestInterceptor>
 #include <QWebEngineView>
 #include <QtWebEngineCoreVersion>
 #include <utility>
@@ -278,6 +281,45 @@ void WebBrowser::Navigate(const QString &address)
         load(url);
     else
         showUnopenable(address);
+}
+
+namespace {
+
+// Ends a wait when the page's first request is about to leave for the network.
+class FirstRequest final : public QWebEngineUrlRequestInterceptor
+{
+public:
+    explicit FirstRequest(QEventLoop &wait)
+        : m_wait(wait)
+    {
+    }
+
+    void interceptRequest(QWebEngineUrlRequestInfo &) override
+    {
+        QMetaObject::invokeMethod(&m_wait, &QEventLoop::quit, Qt::QueuedConnection);
+    }
+
+private:
+    QEventLoop &m_wait;
+};
+
+} // namespace
+
+void WebBrowser::NavigateAhead(const QString &address)
+{
+    // The engine takes the steps from load() to the request on this thread, between our events:
+    // without a turn of the event loop here the request waits for whatever the caller does next.
+    QEventLoop wait;
+    FirstRequest watch(wait);
+    m_page->setUrlRequestInterceptor(&watch);
+    // Queued, as a quit before exec() would be lost.
+    connect(m_page, &QWebEnginePage::loadFinished, &wait, &QEventLoop::quit, Qt::QueuedConnection);
+    // Addresses that never ask the network (about:, data:) end with their load; this is a bound
+    // for an engine that does neither.
+    QTimer::singleShot(2000, &wait, &QEventLoop::quit);
+    Navigate(address);
+    wait.exec(QEventLoop::ExcludeUserInputEvents);
+    m_page->setUrlRequestInterceptor(nullptr);
 }
 
 void WebBrowser::load(const QUrl &url)

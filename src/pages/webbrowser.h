@@ -45,6 +45,7 @@ public:
 
     QWidget *widget() override;
     void Navigate(const QString &address) override;
+    void NavigateAhead(const QString &address) override;
     void GoBack() override;
     void GoForward() override;
     void Stop() override;

@@ -104,17 +104,21 @@ private Q_SLOTS:
         QTest::addColumn<QString>("commandLine");
         QTest::addColumn<QString>("homepage"); // the homepage file's name, if any
         QTest::addColumn<QString>("expected"); // "$" stands for the program folder
+        QTest::addColumn<bool>("ahead"); // the window was made with the command line
         const QString lower = QStringLiteral("主页.link");
-        QTest::addRow("nothing: blank") << QString() << QString() << kBlank;
-        QTest::addRow("home file") << QString() << lower << QStringLiteral("http://home.test/");
-        QTest::addRow("home file in capitals")
-            << QString() << QStringLiteral("主页.LINK") << QStringLiteral("http://home.test/");
-        QTest::addRow("argument wins over home")
-            << QStringLiteral("http://arg.test/") << lower << QStringLiteral("http://arg.test/");
-        QTest::addRow("quoted link path with blanks")
-            << QStringLiteral("\"$/my links/a b.link\"") << QString() << QStringLiteral("http://ab.test/");
-        QTest::addRow("every quote removed")
-            << QStringLiteral("http://x\".test/\"q") << QString() << QStringLiteral("http://x.test/q");
+        for (const bool ahead : { false, true }) {
+            const char *sent = ahead ? ", sent ahead" : "";
+            QTest::addRow("nothing: blank%s", sent) << QString() << QString() << kBlank << ahead;
+            QTest::addRow("home file%s", sent) << QString() << lower << QStringLiteral("http://home.test/") << ahead;
+            QTest::addRow("home file in capitals%s", sent)
+                << QString() << QStringLiteral("主页.LINK") << QStringLiteral("http://home.test/") << ahead;
+            QTest::addRow("argument wins over home%s", sent)
+                << QStringLiteral("http://arg.test/") << lower << QStringLiteral("http://arg.test/") << ahead;
+            QTest::addRow("quoted link path with blanks%s", sent) << QStringLiteral("\"$/my links/a b.link\"")
+                                                                 << QString() << QStringLiteral("http://ab.test/") << ahead;
+            QTest::addRow("every quote removed%s", sent)
+                << QStringLiteral("http://x\".test/\"q") << QString() << QStringLiteral("http://x.test/q") << ahead;
+        }
     }
 
     void startUp_opensTheArgumentOrHome()
@@ -122,12 +126,17 @@ private Q_SLOTS:
         QFETCH(QString, commandLine);
         QFETCH(QString, homepage);
         QFETCH(QString, expected);
+        QFETCH(bool, ahead);
         Fixture f;
         const QString homeFile = f.path(QStringLiteral("likepage/") + homepage);
         if (!homepage.isEmpty())
             writeFile(homeFile, kHeader + "http://home.test/\r\n");
         writeFile(f.path(QStringLiteral("my links/a b.link")), kHeader + "http://ab.test/\r\n");
-        QVERIFY(f.start(commandLine.replace(QLatin1Char('$'), f.folder.path())));
+        commandLine.replace(QLatin1Char('$'), f.folder.path());
+        // Sent ahead, the front page goes there before the window is loaded, and only once.
+        f.make(ahead ? std::optional(commandLine) : std::nullopt);
+        QCOMPARE(f.page(0)->navigations, ahead ? QStringList { expected } : QStringList {});
+        QVERIFY(f.form->Form_Load(commandLine));
         QCOMPARE(f.page(0)->navigations, QStringList { expected });
         QCOMPARE(f.form->pages().pageList(), QList<qint16> { 0 });
         QCOMPARE(f.form->home, homepage.isEmpty() ? kBlank : homeFile);
@@ -136,12 +145,44 @@ private Q_SLOTS:
         QCOMPARE(QFileInfo(f.path(QStringLiteral("搜索.txt"))).size(), 0);
     }
 
-    void startUp_withAMissingLinkFileFails()
+    void startUp_aLinkFileThatCannotBeOpenedIsReportedOnce_data()
     {
+        QTest::addColumn<QByteArray>("contents"); // empty: no file
+        QTest::addColumn<bool>("loads");
+        QTest::addColumn<bool>("ahead");
+        for (const bool ahead : { false, true }) {
+            const char *sent = ahead ? ", sent ahead" : "";
+            QTest::addRow("missing%s", sent) << QByteArray() << false << ahead;
+            QTest::addRow("not a link file%s", sent) << QByteArray("just text\r\n") << true << ahead;
+        }
+    }
+
+    void startUp_aLinkFileThatCannotBeOpenedIsReportedOnce()
+    {
+        QFETCH(QByteArray, contents);
+        QFETCH(bool, loads);
+        QFETCH(bool, ahead);
         Fixture f;
-        QVERIFY(!f.start(f.path(QStringLiteral("gone.link"))));
+        const QString link = f.path(QStringLiteral("gone.link"));
+        if (!contents.isEmpty())
+            writeFile(link, contents);
+        f.make(ahead ? std::optional(link) : std::nullopt);
+        QVERIFY(f.dialogs.messages.isEmpty());
+        QCOMPARE(f.form->Form_Load(link), loads);
         QCOMPARE(f.dialogs.messages.size(), 1);
-        QVERIFY(f.dialogs.messages.first().contains(QStringLiteral("gone.link")));
+        if (contents.isEmpty())
+            QVERIFY(f.dialogs.messages.first().contains(QStringLiteral("gone.link")));
+        QCOMPARE(f.page(0)->navigations, QStringList {});
+    }
+
+    void startUp_sentAheadElsewhere_opensWhatTheLoadIsGiven()
+    {
+        // The homepage file may change between the two reads.
+        Fixture f;
+        f.make(QStringLiteral("http://first.test/"));
+        QVERIFY(f.form->Form_Load(QStringLiteral("http://second.test/")));
+        QCOMPARE(f.page(0)->navigations,
+            (QStringList { QStringLiteral("http://first.test/"), QStringLiteral("http://second.test/") }));
     }
 
     void openfile_decidesLinkAndPage_data()

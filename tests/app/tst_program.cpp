@@ -219,13 +219,16 @@ private Q_SLOTS:
         QFETCH(QByteArray, expected);
         Folder f;
         LoopbackServer server;
-        server.serve(expected, "<title>ok</title>");
+        server.serve(expected,
+            "<title>ok</title><script>addEventListener('load', () => fetch('/loaded'))</script>");
         f.write(QStringLiteral("likepage/主页.link"), kHeader + server.url("/home").toUtf8() + "\r\n");
         f.write(QStringLiteral("my links/a b.link"), kHeader + server.url("/linked").toUtf8() + "\r\n");
         argument.replace(QStringLiteral("URL"), server.url(""));
         argument.replace(QLatin1Char('$'), f.bin);
         f.start(argument.isEmpty() ? QStringList {} : QStringList { argument });
-        QTRY_VERIFY_WITH_TIMEOUT(server.requested(expected), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(server.requested("/loaded"), 30000);
+        // Asked for before the window was built, and not asked for again when it was.
+        QCOMPARE(server.requests.count(expected), 1);
     }
 
     void dataFolder_besideThePortableProgramElseTheUsers_data()

@@ -5,9 +5,9 @@
 #include <QLineEdit>
 #include <QTabBar>
 
-void FakeWindow::make()
+void FakeWindow::make(const std::optional<QString> &aheadFor)
 {
-    form = std::make_unique<Form1>(folder.path(), browsers.factory(), dialogs);
+    form = std::make_unique<Form1>(folder.path(), browsers.factory(), dialogs, aheadFor);
 }
 
 FakeBrowser *FakeWindow::page(qint16 index) const

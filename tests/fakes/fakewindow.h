@@ -6,6 +6,7 @@
 
 #include <QTemporaryDir>
 #include <memory>
+#include <optional>
 
 class QLineEdit;
 class QTabBar;
@@ -18,7 +19,8 @@ struct FakeWindow
     FakeBrowserFactory browsers;
     std::unique_ptr<Form1> form;
 
-    void make();
+    // With aheadFor, the window sends its front page there before its controls are built.
+    void make(const std::optional<QString> &aheadFor = std::nullopt);
     FakeBrowser *page(qint16 index) const;
     FakeBrowser *front() const;
     QLineEdit *Text1() const;
