@@ -12,7 +12,10 @@ class QLocalServer;
 class QLocalSocket;
 class QLockFile;
 
-enum class HandoffResult { Accepted, Refused, NoAnswer };
+// NotRunning: nothing listened, and the sender did not wait for an instance that may be starting.
+enum class HandoffResult { Accepted, Refused, NoAnswer, NotRunning };
+// Whether a sender that finds no listener waits for an instance that may still be starting.
+enum class IfNoneListens { WaitForOne, GiveUp };
 
 // What the running instance makes of a received string: refused, or accepted with the work that
 // opens it, which runs once the sender has its answer.
@@ -93,10 +96,11 @@ private:
 // The second start's side: connects (retrying while the running instance may still be starting its
 // server), sends, and waits for the answer, all within timeoutMs. Blocking, and usable before any
 // application object exists. On Refused and NoAnswer `error` gets a description for the user.
-HandoffResult sendToRunningInstance(
-    const QString &dataFolder, const QString &text, int timeoutMs = 5000, QString *error = nullptr);
+HandoffResult sendToRunningInstance(const QString &dataFolder, const QString &text, int timeoutMs = 5000,
+    QString *error = nullptr, IfNoneListens ifNone = IfNoneListens::WaitForOne);
 
 // A second start's whole hand-off, the same for the small program and the browser: its command line
 // without quotes, a relative path of an existing file made absolute against the starting folder,
 // sent within 5 seconds.
-HandoffResult handOverCommandLine(const QString &dataFolder, const QString &commandLine, QString *error);
+HandoffResult handOverCommandLine(const QString &dataFolder, const QString &commandLine, QString *error,
+    IfNoneListens ifNone = IfNoneListens::WaitForOne);

@@ -1,5 +1,5 @@
 // The program a user starts. A second start only hands its address to the running instance,
-// so this small program does that without loading the browser engine or touching the display;
+// so this small program does that without loading the browser engine, Qt Network or the display;
 // every other start becomes the full browser in the same process.
 #include "commandline.h"
 #include "datafolder.h"
@@ -20,9 +20,10 @@
 
 namespace {
 
-// Hands over when another instance holds the lock. True when the address was accepted; false
-// when the full browser must take over (no instance runs, nothing to hand over, or a failure
-// whose description it shows).
+// Hands over when an instance listens. True when the address was accepted; false when the full
+// browser must take over: nobody listens (an instance that is still starting is then found by the
+// browser's own lock, which waits for it), nothing to hand over, or a failure whose description
+// the browser shows.
 bool handedOver(const QString &programFolder, const QString &commandLine)
 {
     if (commandLine.isEmpty())
@@ -31,15 +32,19 @@ bool handedOver(const QString &programFolder, const QString &commandLine)
     try {
         // The same rule the browser decides by, so both name the same instance.
         dataFolder = DataFolder::prepare(DataFolder::choose(programFolder));
-        SingleInstance instance(dataFolder);
-        if (instance.tryLock())
-            return false; // released again at once: the browser takes it
     } catch (const Failure &) {
         return false; // the browser says what went wrong
     }
     QString error;
-    if (handOverCommandLine(dataFolder, commandLine, &error) == HandoffResult::Accepted)
+    switch (handOverCommandLine(dataFolder, commandLine, &error, IfNoneListens::GiveUp)) {
+    case HandoffResult::Accepted:
         return true;
+    case HandoffResult::NotRunning:
+        return false;
+    case HandoffResult::Refused:
+    case HandoffResult::NoAnswer:
+        break;
+    }
     qputenv("KOVALIS_HANDOFF_ERROR", error.toUtf8());
     return false;
 }

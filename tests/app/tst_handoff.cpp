@@ -32,11 +32,12 @@ struct Outcome
 };
 
 // A second start runs in its own thread: it blocks while this thread's event loop serves it.
-std::future<Outcome> sendLater(const QString &folder, const QString &text, int timeoutMs = 5000)
+std::future<Outcome> sendLater(const QString &folder, const QString &text, int timeoutMs = 5000,
+    IfNoneListens ifNone = IfNoneListens::WaitForOne)
 {
     return std::async(std::launch::async, [=] {
         Outcome o;
-        o.result = sendToRunningInstance(folder, text, timeoutMs, &o.error);
+        o.result = sendToRunningInstance(folder, text, timeoutMs, &o.error, ifNone);
         return o;
     });
 }
@@ -243,24 +244,47 @@ private Q_SLOTS:
     {
         QTest::addColumn<bool>("deadSocket");
         QTest::addColumn<bool>("lockHeld");
-        QTest::addRow("nothing running") << false << false;
-        QTest::addRow("socket of a dead instance") << true << false;
-        QTest::addRow("lock held, never listening") << false << true;
+        // The small program gives up at once: the browser then decides by the lock.
+        QTest::addColumn<bool>("giveUp");
+        for (const bool giveUp : { false, true }) {
+            const char *how = giveUp ? ", giving up at once" : "";
+            QTest::addRow("nothing running%s", how) << false << false << giveUp;
+            QTest::addRow("socket of a dead instance%s", how) << true << false << giveUp;
+            QTest::addRow("lock held, never listening%s", how) << false << true << giveUp;
+        }
     }
 
     void noListener_noAnswerWithinTheBound()
     {
         QFETCH(bool, deadSocket);
         QFETCH(bool, lockHeld);
+        QFETCH(bool, giveUp);
         SingleInstance holder(m_program.path());
         if (lockHeld)
             QVERIFY(holder.tryLock());
         if (deadSocket)
             leaveDeadSocket(HandoffFolder::serverName(m_program.path()));
         QString error;
-        QCOMPARE(sendToRunningInstance(m_program.path(), u"a"_s, 600, &error), HandoffResult::NoAnswer);
-        QVERIFY(error.contains(u"没有回应"_s));
+        const HandoffResult result = sendToRunningInstance(m_program.path(), u"a"_s, 600, &error,
+            giveUp ? IfNoneListens::GiveUp : IfNoneListens::WaitForOne);
+        QCOMPARE(result, giveUp ? HandoffResult::NotRunning : HandoffResult::NoAnswer);
+        QCOMPARE(error.contains(u"没有回应"_s), !giveUp);
         QFile::remove(HandoffFolder::serverName(m_program.path()));
+    }
+
+    void giveUpIfNoneListens_stillHandsOverToAListener()
+    {
+        SingleInstance primary(m_program.path());
+        QVERIFY(primary.tryBecomePrimary());
+        QStringList received;
+        primary.setExecuteHandler([&received](const QString &text) {
+            received.append(text);
+            return true;
+        });
+        auto client = sendLater(m_program.path(), u"http://given.test/"_s, 5000, IfNoneListens::GiveUp);
+        QTRY_VERIFY(ready(client));
+        QCOMPARE(client.get().result, HandoffResult::Accepted);
+        QCOMPARE(received, QStringList { u"http://given.test/"_s });
     }
 
     void handOver_waitsForAServerStillStarting()
