@@ -73,8 +73,7 @@ Form1::Form1(const QString &programFolder, BrowserFactory factory, Dialogs &dial
     // The open pages are kept beside the other data files.
     m_session = new SessionKeeper(programFolder, this);
     setWindowTitle(QStringLiteral("Kovalis"));
-    setWindowIcon(QIcon(QStringLiteral(":/icons/kovalis.svg")));
-    m_history = new History(m_programFolder, this);
+    m_history = new History(m_programFolder, this, History::Opening::Deferred);
     connect(m_history, &History::loaded, this, [this](const QString &message) {
         if (!message.isEmpty())
             m_dialogs.MsgBox(message);
@@ -90,6 +89,10 @@ Form1::Form1(const QString &programFolder, BrowserFactory factory, Dialogs &dial
             m_pages->browser(0)->NavigateAhead(*m_aheadTo);
         ProcessInfo::trace("ahead");
     }
+    // Opened once the first page is on its way: on two cores it would slow the engine down.
+    m_history->start();
+    // Icons load the SVG plugin: after the first page too.
+    setWindowIcon(QIcon(QStringLiteral(":/icons/kovalis.svg")));
     createControls();
     createShortcuts();
     resize(px(9810), px(6855));

@@ -26,14 +26,15 @@ qint64 now()
 
 } // namespace
 
-History::History(const QString &dataFolder, QObject *parent)
+History::History(const QString &dataFolder, QObject *parent, Opening opening)
     : QObject(parent)
     , m_path(dataFolder + u'/' + fileName())
 {
     m_thread.setObjectName(u"history"_s);
     m_worker = new HistoryWorker;
     m_worker->moveToThread(&m_thread);
-    m_thread.start(QThread::LowPriority);
+    if (opening == Opening::Now)
+        start();
 
     const QString path = m_path;
     HistoryWorker *worker = m_worker;
@@ -50,8 +51,16 @@ History::History(const QString &dataFolder, QObject *parent)
     });
 }
 
+void History::start()
+{
+    // The thread's work waits in its queue until then, in the order it was asked for.
+    if (!m_thread.isRunning())
+        m_thread.start(QThread::LowPriority);
+}
+
 History::~History()
 {
+    start(); // the queued writes still go to disk
     HistoryWorker *worker = m_worker;
     // After every write still queued; quitting from outside could drop them.
     QMetaObject::invokeMethod(worker, [worker] {

@@ -18,8 +18,14 @@ class History final : public QObject
     Q_OBJECT
 
 public:
-    explicit History(const QString &dataFolder, QObject *parent = nullptr);
+    // Deferred: the store is opened, and the work asked for meanwhile done, once start() is called,
+    // so a window that starts the engine first leaves it the second processor core.
+    enum class Opening { Now, Deferred };
+
+    explicit History(const QString &dataFolder, QObject *parent = nullptr, Opening opening = Opening::Now);
     ~History() override;
+
+    void start();
 
     static QString fileName();
     QString path() const { return m_path; }

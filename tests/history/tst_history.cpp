@@ -55,8 +55,11 @@ private Q_SLOTS:
 
     void history_recordsOffThread_keptAcrossStarts();
     void history_oldVisits_forgotten();
+    void history_recordBeforeLoaded_kept_data();
     void history_recordBeforeLoaded_kept();
+    void history_clearBeforeLoaded_stays_data();
     void history_clearBeforeLoaded_stays();
+    void history_deferredAndNeverStarted_stillWrites();
 
     void window_listsByDay_searches_deletes();
 
@@ -332,6 +335,20 @@ void TestHistory::history_oldVisits_forgotten()
     QCOMPARE(history.pages().at(0).visits, 1);
 }
 
+// The store opened at once, or only when the window starts it; what was asked for before
+// waits for it in order.
+static void openings()
+{
+    QTest::addColumn<History::Opening>("opening");
+    QTest::addRow("opened at once") << History::Opening::Now;
+    QTest::addRow("opened when started") << History::Opening::Deferred;
+}
+
+void TestHistory::history_recordBeforeLoaded_kept_data()
+{
+    openings();
+}
+
 void TestHistory::history_recordBeforeLoaded_kept()
 {
     {
@@ -339,14 +356,21 @@ void TestHistory::history_recordBeforeLoaded_kept()
         QVERIFY(store.open().isEmpty());
         store.record(u"https://stored.example/"_s, u"stored"_s, QDateTime::currentMSecsSinceEpoch() - kDay);
     }
-    History history(m_dir->path());
+    QFETCH(History::Opening, opening);
+    History history(m_dir->path(), nullptr, opening);
     QSignalSpy loaded(&history, &History::loaded);
     history.record(u"https://early.example/"_s, u"early"_s);
     history.record(u"https://stored.example/"_s, u"stored"_s);
+    history.start();
     QVERIFY(loaded.wait());
     QCOMPARE(history.pages().size(), 2);
     for (const PageEntry &page : history.pages())
         QCOMPARE(page.visits, page.address.contains(u"stored"_s) ? 2 : 1);
+}
+
+void TestHistory::history_clearBeforeLoaded_stays_data()
+{
+    openings();
 }
 
 void TestHistory::history_clearBeforeLoaded_stays()
@@ -356,13 +380,27 @@ void TestHistory::history_clearBeforeLoaded_stays()
         QVERIFY(store.open().isEmpty());
         store.record(u"https://stored.example/"_s, u"stored"_s, QDateTime::currentMSecsSinceEpoch() - kDay);
     }
-    History history(m_dir->path());
+    QFETCH(History::Opening, opening);
+    History history(m_dir->path(), nullptr, opening);
     QSignalSpy loaded(&history, &History::loaded);
     history.clear();
     history.record(u"https://after.example/"_s, u"after"_s);
+    history.start();
     QVERIFY(loaded.wait());
     QCOMPARE(history.pages().size(), 1);
     QCOMPARE(history.pages().at(0).address, u"https://after.example/"_s);
+}
+
+void TestHistory::history_deferredAndNeverStarted_stillWrites()
+{
+    {
+        History history(m_dir->path(), nullptr, History::Opening::Deferred);
+        history.record(u"https://closed-early.example/"_s, u"early"_s);
+    }
+    HistoryStore store(dbPath());
+    QVERIFY(store.open().isEmpty());
+    QCOMPARE(store.pages().size(), 1);
+    QCOMPARE(store.pages().at(0).address, u"https://closed-early.example/"_s);
 }
 
 void TestHistory::window_listsByDay_searches_deletes()
