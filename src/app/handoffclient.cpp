@@ -77,7 +77,8 @@ public:
     {
         qsizetype sent = 0;
         while (sent < bytes.size()) {
-            const ssize_t n = ::send(m_fd, bytes.constData() + sent, size_t(bytes.size() - sent), MSG_NOSIGNAL);
+            const ssize_t n
+                = ::send(m_fd, bytes.constData() + sent, size_t(bytes.size() - sent), MSG_NOSIGNAL);
             if (n > 0)
                 sent += n;
             else if (n < 0 && errno == EINTR)

@@ -13,8 +13,8 @@
 #include <QAuthenticator>
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QTimer>
 #include <QQuickWindow>
+#include <QTimer>
 #include <QWebEngineCertificateError>
 #include <QWebEngineFindTextResult>
 #include <QWebEngineFullScreenRequest>

@@ -109,15 +109,17 @@ private Q_SLOTS:
         for (const bool ahead : { false, true }) {
             const char *sent = ahead ? ", sent ahead" : "";
             QTest::addRow("nothing: blank%s", sent) << QString() << QString() << kBlank << ahead;
-            QTest::addRow("home file%s", sent) << QString() << lower << QStringLiteral("http://home.test/") << ahead;
+            QTest::addRow("home file%s", sent)
+                << QString() << lower << QStringLiteral("http://home.test/") << ahead;
             QTest::addRow("home file in capitals%s", sent)
                 << QString() << QStringLiteral("主页.LINK") << QStringLiteral("http://home.test/") << ahead;
             QTest::addRow("argument wins over home%s", sent)
                 << QStringLiteral("http://arg.test/") << lower << QStringLiteral("http://arg.test/") << ahead;
-            QTest::addRow("quoted link path with blanks%s", sent) << QStringLiteral("\"$/my links/a b.link\"")
-                                                                 << QString() << QStringLiteral("http://ab.test/") << ahead;
-            QTest::addRow("every quote removed%s", sent)
-                << QStringLiteral("http://x\".test/\"q") << QString() << QStringLiteral("http://x.test/q") << ahead;
+            QTest::addRow("quoted link path with blanks%s", sent)
+                << QStringLiteral("\"$/my links/a b.link\"") << QString() << QStringLiteral("http://ab.test/")
+                << ahead;
+            QTest::addRow("every quote removed%s", sent) << QStringLiteral("http://x\".test/\"q") << QString()
+                                                         << QStringLiteral("http://x.test/q") << ahead;
         }
     }
 

@@ -219,8 +219,8 @@ private Q_SLOTS:
         QFETCH(QByteArray, expected);
         Folder f;
         LoopbackServer server;
-        server.serve(expected,
-            "<title>ok</title><script>addEventListener('load', () => fetch('/loaded'))</script>");
+        server.serve(
+            expected, "<title>ok</title><script>addEventListener('load', () => fetch('/loaded'))</script>");
         f.write(QStringLiteral("likepage/主页.link"), kHeader + server.url("/home").toUtf8() + "\r\n");
         f.write(QStringLiteral("my links/a b.link"), kHeader + server.url("/linked").toUtf8() + "\r\n");
         argument.replace(QStringLiteral("URL"), server.url(""));

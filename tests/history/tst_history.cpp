@@ -291,7 +291,8 @@ void TestHistory::history_recordsOffThread_keptAcrossStarts()
         QTRY_COMPARE(changed.size(), 2);
         // A later title replaces the old one in what completion searches.
         const auto completes = [&history](const QString &typed) {
-            return Completion::suggest(typed, {}, history.pages(), history.index(), QDateTime::currentMSecsSinceEpoch())
+            return Completion::suggest(
+                typed, {}, history.pages(), history.index(), QDateTime::currentMSecsSinceEpoch())
                 .size();
         };
         QCOMPARE(completes(u"bd"_s), 1);
