@@ -85,8 +85,12 @@ Form1::Form1(const QString &programFolder, BrowserFactory factory, Dialogs &dial
     if (aheadFor) {
         home = m_store->homeAtStartup();
         m_aheadTo = firstAddress(*aheadFor);
-        if (m_aheadTo)
+        if (m_aheadTo) {
+            // What the page tells meanwhile (a blank page even loads) waits for the controls.
+            m_pages->addFirstPage();
+            m_pages->holdShown();
             m_pages->browser(0)->NavigateAhead(*m_aheadTo);
+        }
         ProcessInfo::trace("ahead");
     }
     // Opened once the first page is on its way: on two cores it would slow the engine down.
@@ -94,6 +98,7 @@ Form1::Form1(const QString &programFolder, BrowserFactory factory, Dialogs &dial
     // Icons load the SVG plugin: after the first page too.
     setWindowIcon(QIcon(QStringLiteral(":/icons/kovalis.svg")));
     createControls();
+    m_pages->releaseShown();
     createShortcuts();
     resize(px(9810), px(6855));
     arrange();

@@ -5,6 +5,7 @@
 #include "failure.h"
 
 #include <QElapsedTimer>
+#include <utility>
 #include <vector>
 
 PageSet::Clock PageSet::steadyClock()
@@ -44,7 +45,53 @@ Browser *PageSet::browser(qint16 page) const
 
 void PageSet::addFirstPage()
 {
-    m_pageList.append(0);
+    if (!m_pageList.contains(0))
+        m_pageList.append(0);
+}
+
+void PageSet::releaseShown()
+{
+    m_holding = false;
+    if (m_heldAddress)
+        Q_EMIT addressChanged(*std::exchange(m_heldAddress, std::nullopt));
+    if (m_heldCaption)
+        Q_EMIT captionChanged(*std::exchange(m_heldCaption, std::nullopt));
+    if (m_heldStatus)
+        Q_EMIT statusChanged(*std::exchange(m_heldStatus, std::nullopt));
+    for (const auto &[position, caption] : std::exchange(m_heldTabCaptions, {}))
+        Q_EMIT tabRenamed(position, caption);
+}
+
+void PageSet::showAddress(const QString &address)
+{
+    if (m_holding)
+        m_heldAddress = address;
+    else
+        Q_EMIT addressChanged(address);
+}
+
+void PageSet::showCaption(const QString &caption)
+{
+    if (m_holding)
+        m_heldCaption = caption;
+    else
+        Q_EMIT captionChanged(caption);
+}
+
+void PageSet::showStatus(const QString &text)
+{
+    if (m_holding)
+        m_heldStatus = text;
+    else
+        Q_EMIT statusChanged(text);
+}
+
+void PageSet::showTabCaption(int position, const QString &caption)
+{
+    if (m_holding)
+        m_heldTabCaptions[position] = caption;
+    else
+        Q_EMIT tabRenamed(position, caption);
 }
 
 Browser *PageSet::createBrowser(qint16 page)
@@ -150,8 +197,8 @@ void PageSet::showTab(int position)
     }
     bringToFront(b);
     Q_EMIT focusWanted(b);
-    Q_EMIT addressChanged(b->LocationURL());
-    Q_EMIT captionChanged(b->LocationName());
+    showAddress(b->LocationURL());
+    showCaption(b->LocationName());
     if (problem)
         m_dialogs.MsgBox(*problem);
 }
@@ -216,7 +263,7 @@ QString PageSet::tabCaption(const QString &title)
 
 void PageSet::onStatusText(const QString &text)
 {
-    Q_EMIT statusChanged(text);
+    showStatus(text);
 }
 
 void PageSet::onLoadFinished(qint16 page)
@@ -224,16 +271,16 @@ void PageSet::onLoadFinished(qint16 page)
     if (page != m_curP)
         return;
     if (Browser *b = browser(m_curP))
-        Q_EMIT addressChanged(b->LocationURL());
+        showAddress(b->LocationURL());
 }
 
 void PageSet::onTitle(qint16 page, const QString &title)
 {
     if (page == m_curP)
-        Q_EMIT captionChanged(title);
+        showCaption(title);
     const qint16 position = TabPos(page);
     if (position > 0)
-        Q_EMIT tabRenamed(position, tabCaption(title));
+        showTabCaption(position, tabCaption(title));
 }
 
 Browser *PageSet::onNewWindow()

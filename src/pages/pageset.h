@@ -46,8 +46,12 @@ public:
     // The browser shown in front, null when none is (page 0 just closed).
     Browser *front() const { return m_front; }
 
-    // Start-up puts page 0, which exists from the start, into the list.
+    // Start-up puts page 0, which exists from the start, into the list (once).
     void addFirstPage();
+    // Until the window's controls are there to show them, the address, caption, status and tab
+    // captions are kept (the last of each) and told on release.
+    void holdShown() { m_holding = true; }
+    void releaseShown();
 
     // A page for a new address: the first blank one in tab order that no page opened, else a new
     // one at the end. Throws Failure when no page can be made.
@@ -91,6 +95,11 @@ private:
     void bringToFront(Browser *browser);
     void putAway(Browser *browser);
 
+    void showAddress(const QString &address);
+    void showCaption(const QString &caption);
+    void showStatus(const QString &text);
+    void showTabCaption(int position, const QString &caption);
+
     // The answers to the browsers' events.
     void onStatusText(const QString &text);
     void onLoadFinished(qint16 page);
@@ -111,4 +120,9 @@ private:
     // since the opener can still script them.
     QSet<qint16> m_openedByPages;
     ClosingHandler m_closingHandler;
+    bool m_holding = false;
+    std::optional<QString> m_heldAddress;
+    std::optional<QString> m_heldCaption;
+    std::optional<QString> m_heldStatus;
+    std::map<int, QString> m_heldTabCaptions;
 };

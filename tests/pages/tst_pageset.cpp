@@ -103,6 +103,27 @@ private:
     }
 
 private Q_SLOTS:
+    void heldWhileNoControls_theLastOfEachIsToldOnRelease()
+    {
+        // A page sent ahead may finish loading before the window's controls exist.
+        Window w;
+        w.pages->holdShown();
+        Q_EMIT w.fake(0)->statusTextChanged(QStringLiteral("正在打开网页 about:blank..."));
+        w.fake(0)->finishLoad(QStringLiteral("about:blank"), QStringLiteral("first"));
+        w.fake(0)->finishLoad(QStringLiteral("about:blank"), QStringLiteral("about:blank"));
+        Q_EMIT w.fake(0)->statusTextChanged(QStringLiteral("完成"));
+        QCOMPARE(w.address, QString());
+        QCOMPARE(w.tabs, QStringList { QString() });
+        w.pages->releaseShown();
+        QCOMPARE(w.address, QStringLiteral("about:blank"));
+        QCOMPARE(w.caption, QStringLiteral("about:blank"));
+        QCOMPARE(w.tabs, QStringList { QStringLiteral("about:blank") });
+        QCOMPARE(w.status, QStringLiteral("完成"));
+        // Told at once again.
+        Q_EMIT w.fake(0)->statusTextChanged(QStringLiteral("later"));
+        QCOMPARE(w.status, QStringLiteral("later"));
+    }
+
     void newP_reusesFirstBlankPageInTabOrder()
     {
         Window w;
