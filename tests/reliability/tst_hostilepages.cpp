@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -30,6 +31,7 @@
 #include <QWebEngineProfile>
 #include <QWebEngineView>
 #include <QtWebEngineCore/qtwebenginecoreglobal.h>
+#include <functional>
 #include <memory>
 
 namespace {
@@ -132,6 +134,24 @@ private:
         QString site() const { return QStringLiteral("127.0.0.1:%1").arg(server.serverPort()); }
         QWidget *surface() { return web(pages().curP())->view()->focusProxy(); }
         void click() { QTest::mouseClick(surface(), Qt::LeftButton, {}, QPoint(40, 40)); }
+        // The engine drops a click that comes before the page's first frame: for a click that
+        // may be repeated, clicked again until what it does has happened. Not more often than
+        // twice a second, or the clicks run together.
+        bool clickUntil(const std::function<bool()> &done)
+        {
+            QElapsedTimer since;
+            return QTest::qWaitFor(
+                [&] {
+                    if (done())
+                        return true;
+                    if (!since.isValid() || since.elapsed() > 500) {
+                        click();
+                        since.start();
+                    }
+                    return false;
+                },
+                20000);
+        }
         bool load(const QByteArray &path, const QString &title)
         {
             if (!form->Form_Load(server.url(path)))
@@ -424,8 +444,7 @@ private Q_SLOTS:
         QVERIFY(f.load("/form", QStringLiteral("Form")));
         QTRY_COMPARE_WITH_TIMEOUT(f.status(), QStringLiteral("完成"), 20000);
         // The question only comes for a page the user has used.
-        f.click();
-        QTRY_COMPARE_WITH_TIMEOUT(f.form->windowTitle(), QStringLiteral("Typed"), 20000);
+        QVERIFY(f.clickUntil([&] { return f.form->windowTitle() == QStringLiteral("Typed"); }));
         f.front()->Navigate(f.server.url("/next"));
         QTRY_COMPARE_WITH_TIMEOUT(f.dialogs.pageBoxes.size(), 1, 20000);
         QCOMPARE(int(f.dialogs.pageBoxes.first().kind), int(PageDialog::Kind::Leave));
@@ -539,7 +558,8 @@ private Q_SLOTS:
                 20000);
             shown = f.status();
         } else {
-            f.click();
+            QVERIFY(f.clickUntil(
+                [&] { return f.server.requested("/x%E2%80%AElmth.nigol/moc.knab.www//:sptth"); }));
             QTRY_VERIFY_WITH_TIMEOUT(f.Text1()->text().contains(QStringLiteral("lmth")), 20000);
             shown = f.Text1()->text();
         }
