@@ -7,7 +7,6 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QThread>
 #include <QtEndian>
 
